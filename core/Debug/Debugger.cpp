@@ -1,0 +1,5 @@
+#include "Debugger.h"
+
+extern "C" void debugger_DummyOut(const char *, ...)
+{
+}

@@ -1,0 +1,8 @@
+#include "VornAPI.h"
+
+#include <cstdlib>
+
+extern "C" void VornFreeMem(void *block)
+{
+    std::free(block);
+}
