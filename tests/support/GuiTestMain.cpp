@@ -1,3 +1,4 @@
+#include "TestDialogs.h"
 #include "TestEnvironment.h"
 
 #include <gtest/gtest.h>
@@ -10,6 +11,7 @@ int main(int argc, char **argv)
 {
     vorn::test::PrivateHome home;
     testing::InitGoogleTest(&argc, argv);
+    vorn::test::installStrictDialogResponder();
     // Listing the tests needs no display; running them does.
     if (!testing::GTEST_FLAG(list_tests)) {
         if (!gtk_init_check(&argc, &argv)) {

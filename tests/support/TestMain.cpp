@@ -1,3 +1,4 @@
+#include "TestDialogs.h"
 #include "TestEnvironment.h"
 
 #include <gtest/gtest.h>
@@ -6,5 +7,6 @@ int main(int argc, char **argv)
 {
     vorn::test::PrivateHome home;
     testing::InitGoogleTest(&argc, argv);
+    vorn::test::installStrictDialogResponder();
     return RUN_ALL_TESTS();
 }
