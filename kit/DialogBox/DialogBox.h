@@ -46,6 +46,10 @@ enum {
  * Yes, No, Cancel, OK, Apply, Refresh, Eject, Erase, Yes to All, Rename, Skip. */
 #define VORNKIT_DIALOG_BUTTON_SLOTS 11
 
+/* The folder holding "dialogs/" and "appicons/"; NULL restores the installed
+ * one. Set before VornKit_DialogBox_Init, which loads the window icons. */
+void VornKit_DialogBox_SetImagesDirectory(const gchar *directory);
+
 void VornKit_DialogBox_Init(void);
 void VornKit_DialogBox_Done(void);
 /* Borrowed: the list and its pixbufs belong to the module. */
