@@ -246,11 +246,11 @@ public:
     std::uint64_t generation() const { return table_.generation; }
 
     bool hasOpenSession() const;
-    // First block of the session this session's track would start, or where
-    // the next track of the open session goes; nullopt on a closed or full disc.
-    // On CD a closed session is followed by its lead-out and the next lead-in
-    // (11400 blocks after the first session, 6900 after later ones, the
-    // 150-block pregap included); other media continue directly.
+    // The first block the next track (its pregap first) may use: the end of
+    // the last track while a session is open; nullopt on a closed or full disc.
+    // On CD a closed session is followed by its lead-out and the next lead-in,
+    // 11250 blocks after the first session (6750 + 4500) and 6750 after later
+    // ones (2250 + 4500); other media continue directly.
     std::optional<std::uint32_t> nextWritableAddress() const;
     // Blocks left from the next writable address to the capacity.
     std::uint32_t freeBlocks() const;
