@@ -11,6 +11,7 @@ packages=(
   build-essential cmake ninja-build pkg-config ccache git
   googletest libgtest-dev libgmock-dev
   libglib2.0-dev libgtk2.0-dev
+  zlib1g-dev  # CRC-32 of our own, checked against zlib's in the container tests
   librsvg2-bin gettext
 )
 
