@@ -1,0 +1,155 @@
+/*
+ * The engine's test control interface.
+ *
+ * Tests drive the emulated world through it: drives come and go, discs are
+ * inserted and swapped, a drive turns busy, a call fails, time runs faster.
+ * The application never calls it. It compiles as C11 and as C++ and lives in
+ * the same library as VornAPI.h.
+ *
+ * A test in another process (the application started as a child) reaches the
+ * same switches through the environment, read at VornInitEx:
+ *   VORN_CONTROL_INIT_RESULT=<n>    VornInitEx returns n (the engine still starts
+ *                                   unless n is VORN_INIT_ERROR)
+ *   VORN_CONTROL_OPTION_LOG=<path>  every option and device option is appended
+ *                                   to this file, one line each:
+ *                                   "option <id> <value>" or
+ *                                   "device-option <ha> <id> <option> <value>"
+ *   VORN_CONTROL_TIME_SCALE=<x>     as VornControl_SetTimeScale
+ *
+ * Drives are named by host adapter and id throughout. Functions returning int
+ * give 1 for success and 0 for failure unless the comment says otherwise.
+ */
+#ifndef VORN_CONTROL_H
+#define VORN_CONTROL_H
+
+#include "VornAPI.h"
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+/* --- Start-up ------------------------------------------------------------ */
+
+/* The result the next VornInitEx calls return; -1 returns to the real result.
+ * With VORN_INIT_ERROR the engine does not start. Kept across VornDone. */
+VORN_EXPORT void VornControl_SetInitResult(int result);
+
+/* --- Recorded options ----------------------------------------------------- */
+
+/* One recorded VornSetOption or VornSetDeviceOption call. */
+typedef struct VornControlOption {
+    int32_t id;
+    int32_t hostAdapter;   /* device options only; else 0 */
+    int32_t deviceId;      /* device options only; else 0 */
+    int32_t intValue;      /* numeric options; 0 otherwise */
+    void *pointer1;        /* option 2: the callback; else NULL */
+    void *pointer2;        /* option 2: its user data; else NULL */
+    const char *text;      /* option 1006: the folder; else NULL. Valid until the
+                              records are cleared. */
+    int32_t accepted;      /* what the call returned */
+} VornControlOption;
+
+/* Options recorded since VornInitEx (or the last clear), in call order.
+ * Options set before VornInitEx are recorded as well. */
+VORN_EXPORT int VornControl_GetOptionCount(void);
+/* Copies record `index`; returns 0 when out of range. */
+VORN_EXPORT int VornControl_GetOption(int index, VornControlOption *out);
+VORN_EXPORT int VornControl_GetDeviceOptionCount(void);
+VORN_EXPORT int VornControl_GetDeviceOption(int index, VornControlOption *out);
+VORN_EXPORT void VornControl_ClearRecordedOptions(void);
+
+/* The value of a device option as the drive holds it now; returns 0 when
+ * the drive or the option was never set. */
+VORN_EXPORT int VornControl_GetDeviceOptionValue(int hostAdapter, int deviceId, int id,
+                                                 int32_t *value);
+
+/* --- Drives --------------------------------------------------------------- */
+
+/* A drive the control interface adds (besides those of the drives file). */
+typedef struct VornControlDrive {
+    const char *name;        /* at most 63 bytes */
+    int32_t type;            /* VORN_DEVICE_TYPE_* */
+    uint32_t capabilities;   /* VORN_CAP_*; the double-layer bits follow the write mask */
+    uint32_t writeMedia;
+    uint32_t readMedia;
+} VornControlDrive;
+
+/* Adds a drive (a hot-plug, reported through the drive-change callbacks) and
+ * returns its address through the out arguments. Returns 0 for a bad
+ * description or when the engine is not running. */
+VORN_EXPORT int VornControl_AddDrive(const VornControlDrive *drive, int *hostAdapter,
+                                     int *deviceId);
+/* Unplugs a drive (also one of the drives file): handles stay valid but the
+ * drive answers as vanished. */
+VORN_EXPORT int VornControl_RemoveDrive(int hostAdapter, int deviceId);
+VORN_EXPORT int VornControl_RenameDrive(int hostAdapter, int deviceId, const char *name);
+
+/* Makes the watcher read the drives file now, whether it changed or not, and
+ * waits until the result is applied. Returns 1 when the file was taken (or
+ * there is none), 0 when it was refused; then VornControl_GetDrivesFileError
+ * says why. */
+VORN_EXPORT int VornControl_RescanDrivesFile(void);
+/* Why the drives file was last refused ("" when it was not); free with
+ * VornFreeMem. */
+VORN_EXPORT char *VornControl_GetDrivesFileError(void);
+/* Waits until every callback queued so far has returned, at most
+ * `timeoutMs`. Returns 1 when the queue drained. Must not be called from a
+ * drive callback. */
+VORN_EXPORT int VornControl_WaitCallbacksDelivered(int timeoutMs);
+
+/* --- Discs and trays --------------------------------------------------------- */
+
+/* Puts the disc container at `path` into the drive and closes the tray, as a
+ * user inserting a disc. Returns 0 when the container cannot be read or the
+ * drive holds a disc already. */
+VORN_EXPORT int VornControl_InsertDisc(int hostAdapter, int deviceId, const char *path);
+/* Takes the disc out and leaves the tray closed and empty. */
+VORN_EXPORT int VornControl_RemoveDisc(int hostAdapter, int deviceId);
+/* Exchanges the discs of two drives (either may be empty); both trays end
+ * closed. */
+VORN_EXPORT int VornControl_SwapDiscs(int hostAdapter1, int deviceId1, int hostAdapter2,
+                                      int deviceId2);
+
+/* Marks a drive busy in another application (1) or free (0); reported through
+ * the status callbacks. */
+VORN_EXPORT int VornControl_SetDriveBusy(int hostAdapter, int deviceId, int busy);
+
+/* Open handles on one drive, or on all drives with hostAdapter = deviceId = -2. */
+VORN_EXPORT int VornControl_GetOpenHandleCount(int hostAdapter, int deviceId);
+
+/* --- Failures and time -------------------------------------------------------- */
+
+/* Kinds of call that can be made to fail. */
+#define VORN_CONTROL_CALL_INIT 1             /* VornInitEx returns VORN_INIT_ERROR */
+#define VORN_CONTROL_CALL_LIST_DRIVES 2      /* VornGetAvailableDrivesEx returns NULL */
+#define VORN_CONTROL_CALL_OPEN_DEVICE 3      /* VornOpenDevice returns NULL */
+#define VORN_CONTROL_CALL_REGISTER_CHANGE 4  /* VornRegisterDriveChangeCallback returns 0 */
+#define VORN_CONTROL_CALL_REGISTER_STATUS 5  /* VornRegisterDriveStatusCallback returns 0 */
+#define VORN_CONTROL_CALL_EJECT_LOAD 6       /* VornEjectLoadCD returns 0, the tray stays */
+#define VORN_CONTROL_CALL_GET_SPEEDS 7       /* VornGetAvailableSpeeds returns NULL */
+#define VORN_CONTROL_CALL_SET_DEVICE_OPTION 8 /* VornSetDeviceOption returns 0 */
+#define VORN_CONTROL_CALL_BURN 9
+#define VORN_CONTROL_CALL_ERASE 10
+#define VORN_CONTROL_CALL_DISC_INFO 11
+
+/* The next call of `kind` fails as its comment says; later calls work. Calls
+ * of the disc and burn families read `result` as the code to return. */
+VORN_EXPORT void VornControl_FailNextCall(int kind, int result);
+VORN_EXPORT void VornControl_ClearFailures(void);
+
+/* Multiplies every emulated duration (spin-up, writing at a speed, erasing).
+ * 0 makes them instant; the default is 1. */
+VORN_EXPORT void VornControl_SetTimeScale(double scale);
+
+/* Writing to the disc of this drive fails once `bytes` more bytes have been
+ * written; a negative value turns it off. Used by burns. */
+VORN_EXPORT int VornControl_FailWriteAfterBytes(int hostAdapter, int deviceId, int64_t bytes);
+/* Makes block `block` of the disc in the drive read back different from
+ * what was written. Used by verification. */
+VORN_EXPORT int VornControl_CorruptSector(int hostAdapter, int deviceId, uint32_t block);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif /* VORN_CONTROL_H */

@@ -1,0 +1,120 @@
+#include "Messages.h"
+
+#include <fstream>
+#include <sstream>
+#include <vector>
+
+namespace vorn::engine {
+
+namespace {
+
+const std::map<int, std::string> &builtIn()
+{
+    static const std::map<int, std::string> texts = {
+        {msg::kWaitBase + 0, "Please insert a writable disc."},
+        {msg::kWaitBase + 1, "Please insert an empty writable disc."},
+        {msg::kWaitBase + 2, "Please insert a rewritable disc."},
+        {msg::kWaitBase + 3, "Please insert the next empty disc."},
+        {msg::kWaitBase + 4, "Please insert a disc that can take another session."},
+        {msg::kWaitBase + 5, "Please insert the disc to copy into the source drive."},
+        {msg::kWaitBase + 6, "Please insert a disc with enough free space."},
+        {msg::kWaitBase + 7, "Please close the drive's tray."},
+        {msg::kWaitGeneric, "Please insert a suitable disc."},
+        {msg::kUnknownMedium, "Unknown medium"},
+        {msg::kDrivesFileError, "Drives file %1, line %2: %3"},
+        {msg::kNotKeyOrGroup, "this is not a drive group, a key or a comment."},
+        {msg::kKeyOutsideGroup, "a key before the first drive group."},
+        {msg::kUnknownKey, "unknown key \"%1\"."},
+        {msg::kBadValue, "\"%1\" is not a valid value for %2."},
+        {msg::kNameTooLong, "the drive name is longer than 63 bytes."},
+        {msg::kAddressTwice, "the drive address %1:%2 is used twice."},
+        {msg::kDiscUnreadable, "the disc cannot be read: %1"},
+        {msg::kDuplicateKey, "the key \"%1\" appears twice in this drive."},
+        {msg::kDuplicateGroup, "the drive group \"%1\" appears twice."},
+        {msg::kNameTwice, "the drive name \"%1\" is used twice."},
+        {msg::kNotUtf8, "the line is not valid UTF-8."},
+        {msg::kSpeedForUnknownMedium, "speeds for \"%1\", a medium this drive does not handle."},
+        {msg::kDrivesFileUnreadable, "Drives file %1 cannot be read: %2"},
+        {msg::kLanguageFileMissing, "The language file %1 cannot be found; texts are in English."},
+        {msg::kHistoryLogUnwritable, "The history log %1 cannot be written: %2"},
+    };
+    return texts;
+}
+
+// "\n" in a language file stands for a line break inside one text.
+std::string unescape(std::string_view text)
+{
+    std::string out;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\\' && i + 1 < text.size()) {
+            char next = text[i + 1];
+            if (next == 'n' || next == '\\') {
+                out += next == 'n' ? '\n' : '\\';
+                ++i;
+                continue;
+            }
+        }
+        out += text[i];
+    }
+    return out;
+}
+
+}  // namespace
+
+bool Messages::load(const std::filesystem::path &file)
+{
+    std::ifstream in(file, std::ios::binary);
+    if (!in)
+        return false;
+    std::map<int, std::string> texts;
+    std::string line;
+    while (std::getline(in, line)) {
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        if (line.empty() || line[0] == '#')
+            continue;
+        auto eq = line.find('=');
+        if (eq == std::string::npos || eq == 0)
+            continue;
+        int id = 0;
+        bool numeric = true;
+        for (std::size_t i = 0; i < eq; ++i) {
+            if (line[i] < '0' || line[i] > '9' || id > 100000) {
+                numeric = false;
+                break;
+            }
+            id = id * 10 + (line[i] - '0');
+        }
+        if (numeric)
+            texts[id] = unescape(std::string_view(line).substr(eq + 1));
+    }
+    texts_ = std::move(texts);
+    return true;
+}
+
+std::string Messages::get(int id, std::initializer_list<std::string_view> args) const
+{
+    std::string_view pattern;
+    if (auto it = texts_.find(id); it != texts_.end())
+        pattern = it->second;
+    else if (auto b = builtIn().find(id); b != builtIn().end())
+        pattern = b->second;
+    else
+        return {};
+    std::vector<std::string_view> list(args);
+    std::string out;
+    for (std::size_t i = 0; i < pattern.size(); ++i) {
+        if (pattern[i] == '%' && i + 1 < pattern.size() && pattern[i + 1] >= '1' &&
+            pattern[i + 1] <= '9') {
+            std::size_t n = static_cast<std::size_t>(pattern[i + 1] - '1');
+            if (n < list.size())
+                out += list[n];
+            ++i;
+            continue;
+        }
+        out += pattern[i];
+    }
+    return out;
+}
+
+}  // namespace vorn::engine
