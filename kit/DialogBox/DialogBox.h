@@ -1,9 +1,19 @@
 /*
- * Message boxes and plain dialogs of the common burn UI.
+ * Message boxes and plain dialogs of the common burn UI (message domain
+ * "vornkit"; icons under the images directory, "dialogs/" for the message
+ * icons and "appicons/" for the window icons; a missing icon is left out).
  *
- * Every modal dialog of the application is answered through the dialog
- * responder (DialogResponder.h) when one is installed, so that tests and the
- * display-free command-line burner can answer questions without a window.
+ * Every modal dialog asks the dialog responder (DialogResponder.h) before it
+ * is shown: when the responder answers, the dialog is built but never shown,
+ * and the answer goes through its real widgets (the check box's toggled
+ * handler and the entry's insert-text handler run as for a user). Give a dialog
+ * a role for scripts with vorn::dialogs::RoleScope around the call. Non-modal
+ * dialogs are recorded by the responder but never answered by it.
+ *
+ * Without a display (no GTK+ display open) no widget is made: modal dialogs take
+ * the responder's answer, or else print the dialog to stderr and return the
+ * answer that loses nothing (Cancel, else No, else OK); non-modal ones print
+ * and return NULL.
  */
 #ifndef VORNKIT_DIALOG_BOX_H
 #define VORNKIT_DIALOG_BOX_H
@@ -105,8 +115,11 @@ gint VornKit_DialogBox_ModalQuestionDialog_WithCallback(const gchar *text, const
     const gchar *title, GtkWidget *parent, gint cancel, const gchar *checkLabel,
     GCallback toggled, gpointer toggledData, gboolean checked);
 
-/* A message with a one-line entry. The modal form returns a new string (g_free)
- * when OK is pressed, NULL otherwise. */
+/* A message with a one-line entry holding initialText, limited to
+ * maximumLength characters when above 0; insertTextHandler (an "insert-text"
+ * handler) filters typing. The icon widget, when given, is packed at the left
+ * (it takes the floating reference). The modal form returns a new string
+ * (g_free) when OK is pressed, NULL otherwise. */
 GtkWidget *VornKit_DialogBox_StringDialog(const gchar *text, const gchar *heading, const gchar *title,
     const gchar *initialText, gint maximumLength, GtkWidget *parent, gint cancel, GtkWidget **entryOut,
     GtkWidget *icon, GCallback insertTextHandler, gpointer handlerData);
