@@ -284,6 +284,20 @@ Status VrnDisc::writeAll(std::uint64_t offset, std::span<const std::uint8_t> byt
 Status VrnDisc::commit(Table next) {
     if (fd_ < 0 || access_ != Access::ReadWrite)
         return err(path_.string() + ": the disc is open for reading only");
+    // Another handle (another program editing the same disc) may have
+    // committed since this one read the table; writing over its change would
+    // lose it silently.
+    std::uint64_t newest = 0;
+    std::vector<std::uint8_t> slot(tableSlotBytes_);
+    for (int i = 0; i < 2; ++i) {
+        int code = 0;
+        if (!readAll(fd_, tableOffset_[i], slot, code)) return sysErr("cannot read " + path_.string(), code);
+        std::uint64_t generation = 0;
+        if (format::checkTableSlot(slot, tableSlotBytes_, generation).ok())
+            newest = std::max(newest, generation);
+    }
+    if (newest != table_.generation)
+        return err(path_.string() + ": the disc was changed by another program; open it again");
     next.generation = table_.generation + 1;
     const std::vector<std::uint8_t> bytes = format::serializeTable(next);
     if (bytes.size() > tableSlotBytes_)

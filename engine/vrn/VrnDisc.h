@@ -15,7 +15,9 @@
 // then counts. A crash or a failed write at any moment leaves the previous
 // table readable. When a commit fails, the object keeps its previous state.
 //
-// A VrnDisc is used by one thread at a time; callers serialise access. No
+// Several handles may have one file open; a commit made through one of them
+// makes the others refuse to commit until they are opened again, so that no
+// change is lost. A VrnDisc is used by one thread at a time. No
 // function throws: failures come back as a Result carrying a message that
 // names what is wrong.
 #ifndef VORN_VRN_VRNDISC_H

@@ -426,3 +426,19 @@ TEST(VrnDisc, FileFollowsTheDocumentedLayout) {
     EXPECT_EQ(readBytes(path, data + (14400 + 5) * 2352ull, 2048), pattern(2048, 42));
     EXPECT_EQ(readBytes(path, data + 2 * 2352ull, 2352), pattern(2352, 43));
 }
+
+TEST(VrnDisc, SecondHandleNeverOverwritesAnotherCommit) {
+    TempDir dir;
+    const auto path = dir / "cd.vrn";
+    { VrnDisc disc = make(path, medium::CdR); }
+    auto first = VrnDisc::open(path), second = VrnDisc::open(path);
+    ASSERT_TRUE(first.ok() && second.ok());
+    ASSERT_TRUE(second.value().appendTrack(audioTrack(0, 100)).ok());
+    auto stale = first.value().setMcn("0123456789012");
+    ASSERT_FALSE(stale.ok());
+    EXPECT_NE(stale.error().find("changed by another program"), std::string::npos) << stale.error();
+    auto fresh = VrnDisc::open(path);
+    ASSERT_TRUE(fresh.ok());
+    EXPECT_EQ(fresh.value().tracks().size(), 1u);
+    EXPECT_TRUE(fresh.value().setMcn("0123456789012").ok());
+}
