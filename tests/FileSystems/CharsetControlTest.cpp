@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <gdk/gdkkeysyms.h>
 
+#include <cstring>
 #include <functional>
 #include <ostream>
 #include <string>
@@ -73,8 +74,19 @@ TEST_F(CharsetControlTest, TypingIntoVolumeNameUpperCasesAndTurnsSpaceIntoUnders
     EXPECT_EQ(cursor(), 3);
 }
 
+// Records every text offered to the entry, ahead of any filter.
+void recordOffer(GtkEditable *, gchar *text, gint length, gint *, gpointer offers) noexcept
+{
+    static_cast<std::vector<std::string> *>(offers)->emplace_back(
+        text, length < 0 ? std::strlen(text) : static_cast<std::size_t>(length));
+}
+
 TEST_F(CharsetControlTest, PastingForbiddenCharacterIntoJolietEntryInsertsNothing)
 {
+    // The probe proves that the paste reached the entry and the filter
+    // refused it, rather than the paste never arriving.
+    std::vector<std::string> offers;
+    g_signal_connect(entry_, "insert_text", G_CALLBACK(recordOffer), &offers);
     CharsetControl_VerifyJolietItemName_EditableCallback(editable());
     gtk_entry_set_text(GTK_ENTRY(entry_), "name");
     gtk_editable_set_position(editable(), -1);
@@ -82,7 +94,8 @@ TEST_F(CharsetControlTest, PastingForbiddenCharacterIntoJolietEntryInsertsNothin
 
     gtk_clipboard_set_text(clipboard, "my*file", -1);
     g_signal_emit_by_name(entry_, "paste-clipboard");
-    waitFor([] { return false; });
+    waitFor([&] { return offers.size() == 2; });
+    ASSERT_EQ(offers.back(), "my*file");
     EXPECT_EQ(text(), "name");
 
     // The same paste without the asterisk goes in whole, unchanged.
