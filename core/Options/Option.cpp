@@ -55,7 +55,18 @@ void writeLine(FILE *stream, int indent, std::string_view element) noexcept
 std::string escapeMarkup(std::string_view text)
 {
     gchar *escaped = g_markup_escape_text(text.data(), static_cast<gssize>(text.size()));
-    std::string result(escaped);
+    // A parser turns a literal line break or tab in an attribute into a space,
+    // and a line break would also split the option's line: write them as
+    // character references, which come back unchanged.
+    std::string result;
+    for (const char *c = escaped; *c; ++c) {
+        switch (*c) {
+        case '\t': result += "&#9;"; break;
+        case '\n': result += "&#10;"; break;
+        case '\r': result += "&#13;"; break;
+        default: result += *c;
+        }
+    }
     g_free(escaped);
     return result;
 }

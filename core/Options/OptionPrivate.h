@@ -22,7 +22,8 @@ void setIdentity(VornOption *option, gint32 id, const gchar *name) noexcept;
 void writeLine(FILE *stream, int indent, std::string_view element) noexcept;
 
 // Text escaped for an attribute value delimited by single quotes: ampersand,
-// less-than, greater-than and both quotes become entities.
+// less-than, greater-than and both quotes become entities, control characters
+// (line breaks and tabs included) character references.
 std::string escapeMarkup(std::string_view text);
 
 // Registers the class signal "vorn_value_changed" of a concrete option class,

@@ -134,11 +134,12 @@ gint applyScsiDevice(OptionsDatabase *database, VornOption *option, const gchar 
     const auto hostAdapter = parseDecimal<gint32>(attributeAt(names, values, 4, "host_adapter"));
     if (!deviceName || !scsiId || !hostAdapter)
         return 0;
-    alignas(8) unsigned char device[kVornDeviceEntrySize];
+    VornDeviceEntry device;
     entry::initInvalid(device);
     entry::setName(device, deviceName, kScsiDeviceOptionNameBytes);
-    entry::setAddress(device, *hostAdapter, *scsiId);
-    return OptionsDatabase_SetScsiDeviceOptionValue(database, option->id, device);
+    device.hostAdapter = *hostAdapter;
+    device.deviceId = *scsiId;
+    return OptionsDatabase_SetScsiDeviceOptionValue(database, option->id, &device);
 }
 
 }  // namespace
@@ -312,13 +313,14 @@ gint OptionsDatabase_CopyPointerOptionValue(OptionsDatabase *destination, gint32
     return to && from ? PointerOption_SetValue(to, PointerOption_GetValue(from)) : 0;
 }
 
-gint OptionsDatabase_SetScsiDeviceOptionValue(OptionsDatabase *database, gint32 id, const void *device) noexcept
+gint OptionsDatabase_SetScsiDeviceOptionValue(OptionsDatabase *database, gint32 id,
+                                              const VornDeviceEntry *device) noexcept
 {
     VornOption *option = optionOfClass(database, id, isScsiDevice);
     return option ? ScsiDeviceOption_SetValue(option, device) : 0;
 }
 
-const void *OptionsDatabase_GetScsiDeviceOptionValue(OptionsDatabase *database, gint32 id) noexcept
+const VornDeviceEntry *OptionsDatabase_GetScsiDeviceOptionValue(OptionsDatabase *database, gint32 id) noexcept
 {
     VornOption *option = optionOfClass(database, id, isScsiDevice);
     return option ? ScsiDeviceOption_GetValue(option) : nullptr;

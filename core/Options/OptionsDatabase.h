@@ -93,9 +93,10 @@ gpointer OptionsDatabase_GetPointerOptionValue(OptionsDatabase *database, gint32
 gint OptionsDatabase_CopyPointerOptionValue(OptionsDatabase *destination, gint32 destinationId,
                                             OptionsDatabase *source, gint32 sourceId) noexcept;
 
-gint OptionsDatabase_SetScsiDeviceOptionValue(OptionsDatabase *database, gint32 id, const void *device) noexcept;
+gint OptionsDatabase_SetScsiDeviceOptionValue(OptionsDatabase *database, gint32 id,
+                                              const VornDeviceEntry *device) noexcept;
 /* The entry held inside the option (borrowed), or NULL. */
-const void *OptionsDatabase_GetScsiDeviceOptionValue(OptionsDatabase *database, gint32 id) noexcept;
+const VornDeviceEntry *OptionsDatabase_GetScsiDeviceOptionValue(OptionsDatabase *database, gint32 id) noexcept;
 gint OptionsDatabase_CopyScsiDeviceOptionValue(OptionsDatabase *destination, gint32 destinationId,
                                                OptionsDatabase *source, gint32 sourceId) noexcept;
 

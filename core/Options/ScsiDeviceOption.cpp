@@ -12,55 +12,28 @@ static guint valueChangedSignal;
 
 namespace vorn::options::device_entry {
 
-namespace {
-std::int32_t readInt32(const void *entry, std::size_t offset) noexcept
+void initInvalid(VornDeviceEntry &entry) noexcept
 {
-    std::int32_t value;
-    std::memcpy(&value, static_cast<const unsigned char *>(entry) + offset, sizeof value);
-    return value;
-}
-}  // namespace
-
-void initInvalid(void *entry) noexcept
-{
-    std::memset(entry, 0, kVornDeviceEntrySize);
-    setAddress(entry, -1, -1);
+    std::memset(&entry, 0, sizeof entry);
+    entry.hostAdapter = -1;
+    entry.deviceId = -1;
 }
 
-std::string_view name(const void *entry) noexcept
+std::string_view name(const VornDeviceEntry &entry) noexcept
 {
-    const char *text = static_cast<const char *>(entry) + kNameOffset;
-    return {text, strnlen(text, kNameFieldBytes)};
+    return {entry.name, strnlen(entry.name, sizeof entry.name)};
 }
 
-void setName(void *entry, std::string_view text, std::size_t maxBytes) noexcept
+void setName(VornDeviceEntry &entry, std::string_view text, std::size_t maxBytes) noexcept
 {
-    char *field = static_cast<char *>(entry) + kNameOffset;
-    const std::size_t length = std::min({text.size(), maxBytes, kNameFieldBytes - 1});
-    std::memset(field, 0, kNameFieldBytes);
-    std::memcpy(field, text.data(), length);
+    const std::size_t length = std::min({text.size(), maxBytes, sizeof entry.name - 1});
+    std::memset(entry.name, 0, sizeof entry.name);
+    std::memcpy(entry.name, text.data(), length);
 }
 
-std::int32_t hostAdapter(const void *entry) noexcept
+bool sameDrive(const VornDeviceEntry &a, const VornDeviceEntry &b) noexcept
 {
-    return readInt32(entry, kHostAdapterOffset);
-}
-
-std::int32_t scsiId(const void *entry) noexcept
-{
-    return readInt32(entry, kScsiIdOffset);
-}
-
-void setAddress(void *entry, std::int32_t adapter, std::int32_t id) noexcept
-{
-    auto *bytes = static_cast<unsigned char *>(entry);
-    std::memcpy(bytes + kHostAdapterOffset, &adapter, sizeof adapter);
-    std::memcpy(bytes + kScsiIdOffset, &id, sizeof id);
-}
-
-bool sameDrive(const void *a, const void *b) noexcept
-{
-    return hostAdapter(a) == hostAdapter(b) && scsiId(a) == scsiId(b) && name(a) == name(b);
+    return a.hostAdapter == b.hostAdapter && a.deviceId == b.deviceId && name(a) == name(b);
 }
 
 }  // namespace vorn::options::device_entry
@@ -69,15 +42,15 @@ namespace entry = vorn::options::device_entry;
 
 static void serializeScsiDevice(VornOption *option, FILE *stream, int indent)
 {
-    const void *device = VORN_SCSI_DEVICE_OPTION(option)->value;
+    const VornDeviceEntry &device = VORN_SCSI_DEVICE_OPTION(option)->value;
     // The name is escaped like a string value: a quote in a drive's name must
     // not end the attribute and make the whole settings file unreadable.
     std::string line = "<Option name='";
     line += option->name ? option->name : "";
     line += "' type='scsi_device' device_name='";
     line += vorn::options::escapeMarkup(entry::name(device));
-    line += "' scsi_id='" + std::to_string(entry::scsiId(device));
-    line += "' host_adapter='" + std::to_string(entry::hostAdapter(device));
+    line += "' scsi_id='" + std::to_string(device.deviceId);
+    line += "' host_adapter='" + std::to_string(device.hostAdapter);
     line += "' />";
     vorn::options::writeLine(stream, indent, line);
 }
@@ -99,7 +72,7 @@ GType ScsiDeviceOption_GetType() noexcept
     return vorn_scsi_device_option_get_type();
 }
 
-VornOption *ScsiDeviceOption_New(gint32 id, const gchar *name, const void *device) noexcept
+VornOption *ScsiDeviceOption_New(gint32 id, const gchar *name, const VornDeviceEntry *device) noexcept
 {
     if (!name || !device)
         return nullptr;
@@ -109,19 +82,19 @@ VornOption *ScsiDeviceOption_New(gint32 id, const gchar *name, const void *devic
     return option;
 }
 
-gint ScsiDeviceOption_SetValue(VornOption *option, const void *device) noexcept
+gint ScsiDeviceOption_SetValue(VornOption *option, const VornDeviceEntry *device) noexcept
 {
     if (!IS_VORN_SCSI_DEVICE_OPTION(option) || !device)
         return 0;
     auto *self = VORN_SCSI_DEVICE_OPTION(option);
-    if (entry::sameDrive(self->value, device))
+    if (entry::sameDrive(self->value, *device))
         return 1;
-    std::memmove(self->value, device, kVornDeviceEntrySize);
+    std::memmove(&self->value, device, sizeof self->value);
     g_signal_emit(option, valueChangedSignal, 0);
     return 1;
 }
 
-const void *ScsiDeviceOption_GetValue(VornOption *option) noexcept
+const VornDeviceEntry *ScsiDeviceOption_GetValue(VornOption *option) noexcept
 {
-    return IS_VORN_SCSI_DEVICE_OPTION(option) ? VORN_SCSI_DEVICE_OPTION(option)->value : nullptr;
+    return IS_VORN_SCSI_DEVICE_OPTION(option) ? &VORN_SCSI_DEVICE_OPTION(option)->value : nullptr;
 }

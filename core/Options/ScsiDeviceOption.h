@@ -9,17 +9,17 @@
 
 #include "Option.h"
 
+#include "VornAPI.h"
+
 #include <cstddef>
 
-/* Size of the engine's device entry, copied and compared as bytes. */
-inline constexpr std::size_t kVornDeviceEntrySize = 1720;
 /* Bytes of the device name that a settings file keeps (a NUL follows them). */
 inline constexpr std::size_t kScsiDeviceOptionNameBytes = 31;
 
 struct VornScsiDeviceOption {
     VornOption parent;
-    /* The device entry; invalid (all zero, host adapter and SCSI id -1) at creation. */
-    alignas(8) unsigned char value[kVornDeviceEntrySize];
+    /* Invalid (all zero, host adapter and SCSI id -1) at creation. */
+    VornDeviceEntry value;
 };
 
 struct VornScsiDeviceOptionClass {
@@ -39,7 +39,7 @@ GType ScsiDeviceOption_GetType() noexcept;
  * A new option holding a copy of the device entry `device` (one reference for
  * the caller); NULL when `name` or `device` is NULL.
  */
-VornOption *ScsiDeviceOption_New(gint32 id, const gchar *name, const void *device) noexcept;
+VornOption *ScsiDeviceOption_New(gint32 id, const gchar *name, const VornDeviceEntry *device) noexcept;
 
 /*
  * Copies the whole entry and emits "vorn_value_changed", unless the entry is
@@ -47,13 +47,13 @@ VornOption *ScsiDeviceOption_New(gint32 id, const gchar *name, const void *devic
  * then nothing changes and nothing is emitted. Returns 1 in both cases; 0 when
  * `option` is not a device option or `device` is NULL.
  */
-gint ScsiDeviceOption_SetValue(VornOption *option, const void *device) noexcept;
+gint ScsiDeviceOption_SetValue(VornOption *option, const VornDeviceEntry *device) noexcept;
 
 /*
  * The entry held inside the option (valid while the option lives; change it
  * only through ScsiDeviceOption_SetValue), or NULL when `option` is not a
  * device option.
  */
-const void *ScsiDeviceOption_GetValue(VornOption *option) noexcept;
+const VornDeviceEntry *ScsiDeviceOption_GetValue(VornOption *option) noexcept;
 
 #endif

@@ -96,17 +96,17 @@ TEST_F(OptionsDatabaseTest, DriveEmitsOnlyForAnotherDrive)
     SignalCounter signals(option(kDrive));
     // Same adapter, id and name: nothing is copied, even bytes that differ elsewhere.
     Device same("Recorder A", 1, 0);
-    same.bytes[1000] = 0x5a;
+    same.bytes()[1000] = 0x5a;
     EXPECT_EQ(OptionsDatabase_SetScsiDeviceOptionValue(db, kDrive, same.data()), 1);
     EXPECT_EQ(signals.count(), 0);
-    EXPECT_EQ(static_cast<const unsigned char *>(OptionsDatabase_GetScsiDeviceOptionValue(db, kDrive))[1000], 0);
+    EXPECT_EQ(vorn::test::bytesOf(OptionsDatabase_GetScsiDeviceOptionValue(db, kDrive))[1000], 0);
 
     for (const Device &other : {Device("Recorder B", 1, 0), Device("Recorder B", 2, 0), Device("Recorder B", 2, 3)}) {
         const int before = signals.count();
         EXPECT_EQ(OptionsDatabase_SetScsiDeviceOptionValue(db, kDrive, other.data()), 1);
         EXPECT_EQ(signals.count(), before + 1);
         EXPECT_EQ(std::memcmp(OptionsDatabase_GetScsiDeviceOptionValue(db, kDrive), other.data(),
-                              kVornDeviceEntrySize),
+                              sizeof(VornDeviceEntry)),
                   0)
             << "the whole entry is copied";
     }
@@ -183,9 +183,9 @@ TEST(OptionConstructors, NewDriveOptionStartsFromTheGivenEntryAndOthersFromInval
 
     // A fresh drive option, before any set, holds the invalid entry.
     auto *bare = VORN_SCSI_DEVICE_OPTION(g_object_new(VORN_TYPE_SCSI_DEVICE_OPTION, nullptr));
-    EXPECT_EQ(vorn::options::device_entry::hostAdapter(bare->value), -1);
-    EXPECT_EQ(vorn::options::device_entry::scsiId(bare->value), -1);
-    EXPECT_EQ(deviceName(bare->value), "");
+    EXPECT_EQ(bare->value.hostAdapter, -1);
+    EXPECT_EQ(bare->value.deviceId, -1);
+    EXPECT_EQ(deviceName(&bare->value), "");
     EXPECT_EQ(bare->parent.id, -1);
     g_object_unref(bare);
 }

@@ -6,7 +6,6 @@
 #include "DeviceEntry.h"
 #include "OptionsDatabase.h"
 
-#include <array>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -34,20 +33,26 @@ private:
 
 // A device entry owned by the test.
 struct Device {
-    alignas(8) std::array<unsigned char, kVornDeviceEntrySize> bytes{};
+    VornDeviceEntry entry;
     Device(const std::string &name, int hostAdapter, int scsiId)
     {
-        options::device_entry::initInvalid(bytes.data());
-        options::device_entry::setName(bytes.data(), name);
-        options::device_entry::setAddress(bytes.data(), hostAdapter, scsiId);
+        options::device_entry::initInvalid(entry);
+        options::device_entry::setName(entry, name);
+        entry.hostAdapter = hostAdapter;
+        entry.deviceId = scsiId;
     }
-    const void *data() const { return bytes.data(); }
-    void *data() { return bytes.data(); }
+    const VornDeviceEntry *data() const { return &entry; }
+    unsigned char *bytes() { return reinterpret_cast<unsigned char *>(&entry); }
 };
 
-inline std::string deviceName(const void *entry)
+inline std::string deviceName(const VornDeviceEntry *entry)
 {
-    return std::string(options::device_entry::name(entry));
+    return std::string(options::device_entry::name(*entry));
+}
+
+inline const unsigned char *bytesOf(const VornDeviceEntry *entry)
+{
+    return reinterpret_cast<const unsigned char *>(entry);
 }
 
 // Whatever `write` puts into a stream, as a string.

@@ -184,31 +184,44 @@ TEST_F(OptionsXMLTest, WrittenValuesReadBackUnchanged)
     EXPECT_EQ(OptionsDatabase_GetPointerOptionValue(settings(), kWindow), nullptr);
     EXPECT_EQ(stringValue(PathsOptionsDatabase, kImagesPath), "/srv/images");
 
-    const void *recorder = OptionsDatabase_GetScsiDeviceOptionValue(settings(), kRecorder);
+    const VornDeviceEntry *recorder = OptionsDatabase_GetScsiDeviceOptionValue(settings(), kRecorder);
     EXPECT_EQ(deviceName(recorder), "Drive 'Q' & <W> \"2\"");
-    EXPECT_EQ(vorn::options::device_entry::hostAdapter(recorder), 1);
-    EXPECT_EQ(vorn::options::device_entry::scsiId(recorder), 2);
-    const void *longRecorder = OptionsDatabase_GetScsiDeviceOptionValue(settings(), kLongRecorder);
+    EXPECT_EQ(recorder->hostAdapter, 1);
+    EXPECT_EQ(recorder->deviceId, 2);
+    const VornDeviceEntry *longRecorder = OptionsDatabase_GetScsiDeviceOptionValue(settings(), kLongRecorder);
     EXPECT_EQ(deviceName(longRecorder), std::string(kLongDriveName).substr(0, 31));
-    EXPECT_EQ(vorn::options::device_entry::hostAdapter(longRecorder), 3);
+    EXPECT_EQ(longRecorder->hostAdapter, 3);
 
     // What was read writes out the same again, apart from the cut name.
     const std::string rewritten = writeDatabases();
     EXPECT_EQ(rewritten.size(), written.size() - (std::string(kLongDriveName).size() - 31));
 }
 
+TEST_F(OptionsXMLTest, LineBreaksTabsAndControlCharactersSurviveTheRoundTrip)
+{
+    const std::string text = "first line\nsecond\tline\r\n\x01 end";
+    const std::size_t lineCount = lines(writeDatabases()).size();
+    ASSERT_EQ(OptionsDatabase_SetStringOptionValue(settings(), kTitle, text.c_str()), 1);
+    const std::string written = writeDatabases();
+    EXPECT_EQ(lines(written).size(), lineCount) << "an option takes exactly one line";
+    createDatabases(false);
+    std::string message;
+    ASSERT_TRUE(readDocument(kSettingsHeader + written, 255, &message)) << message;
+    EXPECT_EQ(stringValue(settings(), kTitle), text);
+}
+
 TEST_F(OptionsXMLTest, ReadDeviceGetsAFreshInvalidEntryBesideItsAddressAndName)
 {
     Device full("Old", 7, 7);
-    full.bytes[500] = 0x77;
+    full.bytes()[500] = 0x77;
     OptionsDatabase_SetScsiDeviceOptionValue(settings(), kRecorder, full.data());
     ASSERT_TRUE(readDocument(settingsDocument(
         "  <Option name='Recorder' type='scsi_device' device_name='New' scsi_id='0' host_adapter='-1' />\n")));
-    const auto *entry = static_cast<const unsigned char *>(OptionsDatabase_GetScsiDeviceOptionValue(settings(), kRecorder));
+    const VornDeviceEntry *entry = OptionsDatabase_GetScsiDeviceOptionValue(settings(), kRecorder);
     EXPECT_EQ(deviceName(entry), "New");
-    EXPECT_EQ(vorn::options::device_entry::scsiId(entry), 0);
-    EXPECT_EQ(vorn::options::device_entry::hostAdapter(entry), -1);
-    EXPECT_EQ(entry[500], 0);
+    EXPECT_EQ(entry->deviceId, 0);
+    EXPECT_EQ(entry->hostAdapter, -1);
+    EXPECT_EQ(vorn::test::bytesOf(entry)[500], 0);
 }
 
 TEST_F(OptionsXMLTest, BooleanIsTrueOnlyForTheExactWordTrue)
