@@ -106,14 +106,9 @@ std::optional<std::int64_t> parseInteger(const std::string &text)
     return value;
 }
 
-// A mask is a number (0x181) or medium names separated by ';' or ','.
+// A mask is a list of numbers (0x181) or medium names separated by ';' or ','.
 std::optional<std::uint32_t> parseMediaMask(const std::string &text)
 {
-    if (auto number = parseInteger(text)) {
-        if (*number < 0 || *number > 0xFFFFFFFFLL)
-            return std::nullopt;
-        return static_cast<std::uint32_t>(*number);
-    }
     std::uint32_t mask = 0;
     std::string item;
     std::istringstream in(text);
@@ -124,6 +119,12 @@ std::optional<std::uint32_t> parseMediaMask(const std::string &text)
             name = trim(name);
             if (name.empty())
                 continue;
+            if (auto number = parseInteger(name)) {
+                if (*number < 0 || *number > 0xFFFFFFFFLL)
+                    return std::nullopt;
+                mask |= static_cast<std::uint32_t>(*number);
+                continue;
+            }
             const MediumKind *kind = findMediumByName(name);
             if (!kind)
                 return std::nullopt;
