@@ -88,13 +88,15 @@ TEST_F(CharsetControlTest, PastingForbiddenCharacterIntoJolietEntryInsertsNothin
     std::vector<std::string> offers;
     g_signal_connect(entry_, "insert_text", G_CALLBACK(recordOffer), &offers);
     CharsetControl_VerifyJolietItemName_EditableCallback(editable());
+    showAndFocus();
     gtk_entry_set_text(GTK_ENTRY(entry_), "name");
     gtk_editable_set_position(editable(), -1);
     GtkClipboard *clipboard = gtk_widget_get_clipboard(entry_, GDK_SELECTION_CLIPBOARD);
 
     gtk_clipboard_set_text(clipboard, "my*file", -1);
     g_signal_emit_by_name(entry_, "paste-clipboard");
-    waitFor([&] { return offers.size() == 2; });
+    // The filter's own re-insertions pass the probe too, so look at the last.
+    waitFor([&] { return !offers.empty() && offers.back() == "my*file"; });
     ASSERT_EQ(offers.back(), "my*file");
     EXPECT_EQ(text(), "name");
 
