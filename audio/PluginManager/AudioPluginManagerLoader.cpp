@@ -1,6 +1,0 @@
-#include "AudioPluginManagerLoader.h"
-
-gboolean AudioPluginManagerLoader_Restart() noexcept
-{
-    return TRUE;
-}
