@@ -1,0 +1,6 @@
+#include "AudioPluginManagerLoader.h"
+
+gboolean AudioPluginManagerLoader_Restart() noexcept
+{
+    return TRUE;
+}
