@@ -522,8 +522,8 @@ int Engine::start(const VornSettings *settingsArg, const char *drivesFileArg)
         std::lock_guard lock(mu);
         if (running)
             return VORN_INIT_OK;
-        if (const char *env = std::getenv("VORN_CONTROL_OPTION_LOG"))
-            optionLogPath = env;
+        const char *optionLog = std::getenv("VORN_CONTROL_OPTION_LOG");
+        optionLogPath = optionLog ? optionLog : "";
         if (const char *env = std::getenv("VORN_CONTROL_TIME_SCALE"))
             timeScale = std::max(0.0, std::atof(env));
         std::optional<int> forced = forcedInitResult;
