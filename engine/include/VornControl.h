@@ -49,8 +49,8 @@ typedef struct VornControlOption {
     int32_t accepted;      /* what the call returned */
 } VornControlOption;
 
-/* Options recorded since VornInitEx (or the last clear), in call order.
- * Options set before VornInitEx are recorded as well. */
+/* Options recorded since the process started or the last clear, in call
+ * order, whether the engine was running or not. */
 VORN_EXPORT int VornControl_GetOptionCount(void);
 /* Copies record `index`; returns 0 when out of range. */
 VORN_EXPORT int VornControl_GetOption(int index, VornControlOption *out);
