@@ -536,6 +536,92 @@ typedef struct VornWriteDescription {
 #define VORN_ERASE_NOT_REWRITABLE (-3)
 #define VORN_ERASE_DISC_NOT_SUPPORTED (-4)
 #define VORN_ERASE_DRIVE_IN_USE 2
+#define VORN_ERASE_FAILED 1        /* the disc could not be written; see the error log */
+#define VORN_ERASE_NO_DISC (-5)    /* no disc, tray open or not ready yet */
+
+/* ------------------------------------------------------------------------ */
+/* Reading a disc                                                           */
+
+/* The disc in the drive: a VornDiscInfo followed by trackCount VornTrackInfo
+ * entries (at most VORN_MAX_TRACKS). `flags` are VORN_CDINFO_* bits (the
+ * disc information dialog passes both); without VORN_CDINFO_READ_CDTEXT the
+ * texts are empty, without VORN_CDINFO_DETECT_FILESYSTEMS a data track's
+ * file-system word holds only its mode bit. The FreeDB disc id is filled on
+ * CD media. Returns NULL with no disc, the tray open, a disc still spinning
+ * up, the image recorder, an invalid handle or unknown flag bits. Blocks
+ * while the disc is read; free with VornFreeMem. */
+VORN_EXPORT VornDiscInfo *VornGetCDInfo(VornDevice *device, int flags);
+
+/* Multisession information of a disc with tracks. */
+typedef struct VornVMSInfo {
+    uint32_t usedBlocks;       /* blocks up to where the next session may start;
+                                  the capacity when the disc takes no more */
+    int32_t nextSession;       /* number of the session a write would open; 0: none */
+    uint32_t nextTrackStart;   /* start block of that session's first track */
+    uint32_t lastSessionStart; /* start block of the newest session's first track */
+} VornVMSInfo;
+
+/* Returns NULL for a blank disc and wherever VornGetCDInfo returns NULL.
+ * `reserved` must be 0. Free with VornFreeMem. */
+VORN_EXPORT VornVMSInfo *VornGetVMSInfo(VornDevice *device, int reserved);
+
+/* A text identity of the disc in the drive: lower-case hexadecimal, the same
+ * for the same disc in any drive and across runs, different after any write,
+ * and the same for a disc burned from a .vrn image of it. "" for a blank
+ * disc, no disc and the image recorder; NULL for an invalid handle. Free
+ * with VornFreeMem. */
+VORN_EXPORT char *VornGetCDStampHash(VornDevice *device);
+
+/* The number of the disc's last track; 0 without a readable disc. */
+VORN_EXPORT int VornGetNumTracks(VornDevice *device);
+
+/* The media catalog number (13 digits) or ""; NULL for an invalid handle.
+ * Free with VornFreeMem. */
+VORN_EXPORT char *VornGetMediaCatalogNr(VornDevice *device);
+
+/* Texts for people, one fact a line, in the engine's code page: the disc and
+ * its table of contents; the volume descriptors of each data track; the
+ * disc's manufacturer. "" when there is nothing to say (no disc, no volume
+ * descriptors, a pressed disc with no manufacturer); NULL for an invalid
+ * handle. Free with VornFreeMem. */
+VORN_EXPORT char *VornGetDetailedDiscInfo(VornDevice *device);
+VORN_EXPORT char *VornGetVolumeDescriptorInfo(VornDevice *device);
+VORN_EXPORT char *VornGetDiscManufacturer(VornDevice *device);
+
+/* Image information flag word (record word 2 of VornGetDiscImageInfo). */
+#define VORN_IMAGE_CUE_SHEET 0x1
+#define VORN_IMAGE_BURNABLE 0x2  /* burnable as it is: set for every image */
+#define VORN_IMAGE_CONTAINER 0x4 /* a .vrn disc container */
+#define VORN_IMAGE_PLAIN_ISO 0x8
+
+/* The disc an image file holds, in the layout of VornGetCDInfo with the
+ * texts and file systems read, except that word 2 holds VORN_IMAGE_* flags
+ * instead of the disc state, and the free capacity is 0. Recognises .vrn
+ * containers and plain images of 2048-byte sectors holding an ISO 9660 or
+ * UDF volume by their contents, and cue sheets by the ".cue" extension (with
+ * BINARY, MOTOROLA and WAVE files). A plain image is taken for the smallest
+ * pressed medium it fits. Returns NULL for anything else or a damaged file
+ * (the error log says why, a cue sheet's with the line). `reserved` must be
+ * 0. Free with VornFreeMem. */
+VORN_EXPORT VornDiscInfo *VornGetDiscImageInfo(const char *path, int reserved);
+
+/* ------------------------------------------------------------------------ */
+/* Erasing                                                                  */
+
+/* The seconds an erase of the disc in the drive will take in `mode`
+ * (VORN_ERASE_QUICK or VORN_ERASE_FULL) at `speedKBs` (0: the fastest the
+ * drive offers). Never 0. A negative value is the VORN_ERASE_* result the
+ * erase would give, and nothing should be started. */
+VORN_EXPORT int VornGetDiscErasingTime(VornDevice *device, int mode, int speedKBs);
+
+/* Erases the disc in the drive and blocks until it is done. Quick: the table
+ * of contents is blanked and the data stays. Full: every block reads as
+ * zeros afterwards. `flags`: VORN_ERASE_EJECT opens the tray afterwards,
+ * VORN_ERASE_NO_EJECT does not. Returns VORN_ERASE_OK, one of the negative
+ * VORN_ERASE_* codes, VORN_ERASE_DRIVE_IN_USE when another application holds
+ * the drive, or VORN_ERASE_FAILED (bad mode or flags, a write failure); the
+ * error log says why. Reports a medium change to the status callbacks. */
+VORN_EXPORT int VornEraseDisc(VornDevice *device, int mode, int flags, int speedKBs);
 
 /* User-dialog requests and the answers the engine understands. */
 #define VORN_REQUEST_OVERBURN 13         /* data: uint32_t[2] required, capacity blocks; 1 go on */
@@ -575,6 +661,340 @@ typedef struct VornMessageRequest {
 #define VORN_PHASE_LEAD_IN 33
 #define VORN_PHASE_LEAD_OUT 34
 #define VORN_PHASE_WRITING_ENDED 36
+
+/* ======================================================================== */
+/* Data compilations: VornDataCompilation_*, VornDataCompilationItem_*      */
+/*                                                                          */
+/* A data compilation is the file tree of a data disc and its settings. The */
+/* engine keeps the tree; the caller refers to items by handle. Calls on    */
+/* one compilation (and on its items) may come from any thread; the engine  */
+/* serialises them. An item handle stays valid until its item is deleted    */
+/* (with its folder, or the compilation). Texts the engine returns as       */
+/* `const char *` are borrowed: valid until the next change of the item or, */
+/* for paths, the next call of the same function on the same thread. Texts  */
+/* returned as `char *` are the caller's, freed with VornFreeMem. Setters    */
+/* return 1 when the value was taken (perhaps corrected: read it back) and  */
+/* 0 when refused, leaving the old value.                                   */
+
+typedef struct VornDataCompilation VornDataCompilation;
+typedef struct VornDataCompilationItem VornDataCompilationItem;
+
+/* Name kinds of an item. */
+#define VORN_NAME_ORIGINAL 0     /* the name it was added with */
+#define VORN_NAME_ISO_LEVEL1 1   /* 8.3, unique in its folder through "~n" */
+#define VORN_NAME_ISO_LEVEL2 2   /* up to 31 characters */
+#define VORN_NAME_VISIBLE 3      /* what the user sees: Rock Ridge, Joliet, ISO 9660:1999 */
+
+/* Item types (GetType). */
+#define VORN_DATA_ITEM_FILE 0
+#define VORN_DATA_ITEM_DIRECTORY 1
+#define VORN_DATA_ITEM_SYMLINK 2  /* a link whose target does not resolve; kept as a link */
+
+/* Item multisession types. */
+#define VORN_DATA_ITEM_NEW 0
+#define VORN_DATA_ITEM_REPLACED 1          /* replaces an item of the previous session */
+#define VORN_DATA_ITEM_IMPORTED_FILE 2     /* on the disc already, no local origin */
+#define VORN_DATA_ITEM_IMPORTED_DIRECTORY 3
+
+/* Item special flags, carried as they are; the engine refuses to delete an
+ * item with VORN_DATA_ITEM_UNDELETABLE. */
+#define VORN_DATA_ITEM_UNDELETABLE 0x100
+#define VORN_DATA_ITEM_FLAG_200 0x200
+#define VORN_DATA_ITEM_FLAG_400 0x400
+#define VORN_DATA_ITEM_KNOWN_FLAGS 0x700
+
+/* Compilation multisession types. */
+#define VORN_MULTISESSION_START 0
+#define VORN_MULTISESSION_CONTINUE 1
+#define VORN_MULTISESSION_NONE 2
+
+/* UDF support types. */
+#define VORN_UDF_NONE 0     /* ISO 9660 only */
+#define VORN_UDF_ONLY 1
+#define VORN_UDF_BRIDGE 2   /* UDF and ISO 9660 */
+
+/* Files date types. */
+#define VORN_FILES_DATE_ORIGINAL 0
+#define VORN_FILES_DATE_BURN_TIME 1
+#define VORN_FILES_DATE_FIXED 2
+
+/* Lifecycle. New returns NULL only when out of memory; Destroy frees every
+ * item of the tree (detached copies stay valid) and accepts NULL. */
+VORN_EXPORT VornDataCompilation *VornDataCompilation_New(void);
+VORN_EXPORT void VornDataCompilation_Destroy(VornDataCompilation *h);
+/* The progress object of the next burn; borrowed, kept until replaced. */
+VORN_EXPORT int VornDataCompilation_SetExtendedProgress(VornDataCompilation *h,
+                                                        VornExtendedProgress *progress);
+
+/* --- Items and paths --- */
+
+/* The item at `path`: names of `kind` separated by "/", without a leading
+ * "/" (one is tolerated); "" is the root. NULL when absent. */
+VORN_EXPORT VornDataCompilationItem *VornDataCompilation_GetItemFromPath(VornDataCompilation *h,
+                                                                         const char *path, int kind);
+/* The item of folder `dir` whose name of `kind` is `name`, or NULL. */
+VORN_EXPORT VornDataCompilationItem *VornDataCompilation_ItemExistsInDirectory(
+    VornDataCompilation *h, VornDataCompilationItem *dir, const char *name, int kind);
+/* Creates a folder named `name` (its original name) in `dir`. `origin` is the
+ * local folder it stands for, or NULL/"" (its times are then the creation
+ * time). `flags` are special flags (VORN_DATA_ITEM_KNOWN_FLAGS only);
+ * `reserved` must be 0. Unless `skipExistenceCheck`, a name already used as
+ * an original or visible name in `dir` refuses. NULL when refused. */
+VORN_EXPORT VornDataCompilationItem *VornDataCompilation_CreateDirectory(
+    VornDataCompilation *h, VornDataCompilationItem *dir, const char *name, const char *origin,
+    uint32_t flags, int reserved, int skipExistenceCheck);
+/* Folder listing, ordered by visible name (bytes of UTF-8): the same order
+ * after a reload. First returns NULL for an empty folder or a file; Next
+ * returns NULL after the last item. */
+VORN_EXPORT VornDataCompilationItem *VornDataCompilation_GetDirectoryFirstEntry(
+    VornDataCompilation *h, VornDataCompilationItem *dir);
+VORN_EXPORT VornDataCompilationItem *VornDataCompilation_GetDirectoryNextEntry(
+    VornDataCompilationItem *item);
+/* The item's name of `kind` (borrowed). The root's names are "". NULL for a
+ * bad handle or kind. */
+VORN_EXPORT const char *VornDataCompilation_GetItemName(VornDataCompilation *h,
+                                                        VornDataCompilationItem *item, int kind);
+/* Kind 0: the original name, always. Kinds 1-3: the name the user set, or
+ * NULL when the name is automatic. Borrowed. */
+VORN_EXPORT const char *VornDataCompilation_GetItemChangedName(VornDataCompilation *h,
+                                                               VornDataCompilationItem *item,
+                                                               int kind);
+/* "/" and the names of `kind` from the root down (borrowed, valid until the
+ * next call on this thread). The root is "/". */
+VORN_EXPORT const char *VornDataCompilation_GetItemFullPath(VornDataCompilation *h,
+                                                            VornDataCompilationItem *item, int kind);
+/* Sets the name of `kind`. Kind 0 renames an item without a local origin
+ * (the automatic names follow); kinds 1-3 set a name that overrides the
+ * automatic one. Refused (0): the root, an origin item in kind 0, a name
+ * invalid for the kind, a name another item of the folder has in that kind. */
+VORN_EXPORT int VornDataCompilation_SetItemName(VornDataCompilation *h, VornDataCompilationItem *item,
+                                                const char *name, int kind);
+/* Delete a folder with everything in it, or a file. 0 = refused: the root,
+ * a file given to DeleteDirectory or a folder to DeleteItem, an item (or, for
+ * a folder, anything in it) flagged VORN_DATA_ITEM_UNDELETABLE. The handles
+ * of deleted items become invalid. */
+VORN_EXPORT int VornDataCompilation_DeleteDirectory(VornDataCompilation *h,
+                                                    VornDataCompilationItem *dir);
+VORN_EXPORT int VornDataCompilation_DeleteItem(VornDataCompilation *h, VornDataCompilationItem *item);
+/* Moves an item into folder `dest`. 0 = refused: the root, a folder into
+ * itself or below, a destination that is not a folder, or a name the item
+ * set by hand that `dest` already uses. `reserved1`, `reserved2` are 0. */
+VORN_EXPORT int VornDataCompilation_MoveItem(VornDataCompilation *h, VornDataCompilationItem *item,
+                                             VornDataCompilationItem *dest, int reserved1,
+                                             int reserved2);
+/* A detached deep copy of an item and everything below it, owned by the
+ * caller (VornDataCompilationItem_Destroy). It stays valid after the
+ * compilation is destroyed. */
+VORN_EXPORT VornDataCompilationItem *VornDataCompilation_CopyItem(VornDataCompilation *h,
+                                                                  VornDataCompilationItem *item);
+/* Inserts a copy of a detached item into `parent`; the caller keeps
+ * `detached`. NULL when refused (as MoveItem). */
+VORN_EXPORT VornDataCompilationItem *VornDataCompilation_InsertExistingItem(
+    VornDataCompilation *h, VornDataCompilationItem *parent, VornDataCompilationItem *detached);
+/* Adds the local file at the absolute `path` to folder `dir`, named after
+ * its last component. Only the path and its stat are kept: a file that
+ * changes before the burn is reported by the burn. A symbolic link is
+ * followed; one whose target does not resolve is kept as a link. NULL for a
+ * folder, a device or FIFO, a path that cannot be read, or a bad handle. */
+VORN_EXPORT VornDataCompilationItem *VornDataCompilation_InsertNewItem(VornDataCompilation *h,
+                                                                       VornDataCompilationItem *dir,
+                                                                       const char *path);
+
+/* Frees a detached copy and everything below it; items in a tree, and NULL,
+ * are ignored. */
+VORN_EXPORT void VornDataCompilationItem_Destroy(VornDataCompilationItem *item);
+/* The local origin ("" for items made in the compilation); borrowed, valid
+ * until the next call on this thread. */
+VORN_EXPORT const char *VornDataCompilationItem_GetFilePath(VornDataCompilationItem *item);
+VORN_EXPORT uint64_t VornDataCompilationItem_GetFileSize(VornDataCompilationItem *item);
+/* Times in seconds since the epoch. */
+VORN_EXPORT int64_t VornDataCompilationItem_GetLastModifiedTime(VornDataCompilationItem *item);
+VORN_EXPORT int64_t VornDataCompilationItem_GetLastAccessTime(VornDataCompilationItem *item);
+VORN_EXPORT int64_t VornDataCompilationItem_GetCreationTime(VornDataCompilationItem *item);
+VORN_EXPORT int64_t VornDataCompilationItem_GetCompilationAdditionTime(VornDataCompilationItem *item);
+/* Higher priorities are written nearer the start of the disc. */
+VORN_EXPORT int32_t VornDataCompilationItem_GetPriority(VornDataCompilationItem *item);
+VORN_EXPORT int VornDataCompilationItem_GetItemMultisessionType(VornDataCompilationItem *item);
+VORN_EXPORT uint32_t VornDataCompilationItem_GetSpecialFlags(VornDataCompilationItem *item);
+VORN_EXPORT int VornDataCompilationItem_GetType(VornDataCompilationItem *item);
+/* Types 0-3 (VORN_DATA_ITEM_NEW ...); others refused. */
+VORN_EXPORT int VornDataCompilationItem_SetItemMultisessionType(VornDataCompilationItem *item, int type);
+VORN_EXPORT int VornDataCompilationItem_SetPriority(VornDataCompilationItem *item, int32_t priority);
+VORN_EXPORT int VornDataCompilationItem_SetCompilationAdditionTime(VornDataCompilationItem *item,
+                                                                   int64_t time);
+/* Flags outside VORN_DATA_ITEM_KNOWN_FLAGS, or `reserved` != 0, refuse. */
+VORN_EXPORT int VornDataCompilationItem_SetSpecialFlags(VornDataCompilationItem *item, uint32_t flags,
+                                                        int reserved);
+/* Reads the origin's size and times again. 0 when the origin is gone or
+ * changed its type; items without origin answer 1. */
+VORN_EXPORT int VornDataCompilationItem_Refresh(VornDataCompilationItem *item);
+
+/* --- Medium and sizes --- */
+
+/* A family mask (VORN_FAMILY_*); 0 refuses. */
+VORN_EXPORT int VornDataCompilation_SetMediumType(VornDataCompilation *h, uint32_t mediumMask);
+VORN_EXPORT uint32_t VornDataCompilation_GetMediumType(VornDataCompilation *h);
+/* Sizes. Byte sizes are 64-bit; blocks are 2048 bytes. Total = what the disc
+ * holds after the burn: the previous sessions, the file-system structures
+ * and the new files' data, to the block. */
+VORN_EXPORT uint64_t VornDataCompilation_GetSizeAlreadyOnDisc(VornDataCompilation *h);
+VORN_EXPORT uint64_t VornDataCompilation_GetTotalSize(VornDataCompilation *h);
+VORN_EXPORT uint32_t VornDataCompilation_GetTotalBlocks(VornDataCompilation *h);
+VORN_EXPORT uint64_t VornDataCompilation_GetUserDataSize(VornDataCompilation *h);   /* every file */
+VORN_EXPORT uint64_t VornDataCompilation_GetNewFilesSize(VornDataCompilation *h);   /* types 0 and 1 */
+VORN_EXPORT uint64_t VornDataCompilation_GetOnDiscFilesSize(VornDataCompilation *h); /* types 2 and 3 */
+VORN_EXPORT uint32_t VornDataCompilation_GetFileSystemOverheadBlocks(VornDataCompilation *h);
+VORN_EXPORT uint64_t VornDataCompilation_GetFoldersCount(VornDataCompilation *h); /* the root not counted */
+VORN_EXPORT uint64_t VornDataCompilation_GetFilesCount(VornDataCompilation *h);
+
+/* --- Multisession and import --- */
+
+VORN_EXPORT int VornDataCompilation_SetMultisessionType(VornDataCompilation *h, int type); /* 0-2 */
+VORN_EXPORT int VornDataCompilation_GetMultisessionType(VornDataCompilation *h);
+/* Booleans: replace changed files, remove deleted ones, add new ones,
+ * refresh; and the replace type (0 by date, 1 always). */
+VORN_EXPORT int VornDataCompilation_SetMultisessionReplace(VornDataCompilation *h, int on);
+VORN_EXPORT int VornDataCompilation_SetMultisessionReplaceType(VornDataCompilation *h, int type);
+VORN_EXPORT int VornDataCompilation_SetMultisessionRemove(VornDataCompilation *h, int on);
+VORN_EXPORT int VornDataCompilation_SetMultisessionAdd(VornDataCompilation *h, int on);
+VORN_EXPORT int VornDataCompilation_SetMultisessionRefresh(VornDataCompilation *h, int on);
+VORN_EXPORT int VornDataCompilation_GetMultisessionReplace(VornDataCompilation *h);
+VORN_EXPORT int VornDataCompilation_GetMultisessionReplaceType(VornDataCompilation *h);
+VORN_EXPORT int VornDataCompilation_GetMultisessionRemove(VornDataCompilation *h);
+VORN_EXPORT int VornDataCompilation_GetMultisessionAdd(VornDataCompilation *h);
+VORN_EXPORT int VornDataCompilation_GetMultisessionRefresh(VornDataCompilation *h);
+/* Imports a data track of the disc in `device` (0-based, -1 the last data
+ * track). 1 = imported. */
+VORN_EXPORT int VornDataCompilation_ImportTrack(VornDataCompilation *h, VornDevice *device, int track);
+
+/* --- Boot (El Torito) --- */
+
+VORN_EXPORT int VornDataCompilation_SetBootableIsoCompilation(VornDataCompilation *h, int on);
+VORN_EXPORT int VornDataCompilation_SetBootSource(VornDataCompilation *h, int source);
+/* An image file, or "/dev/fdN" for a floppy drive; copied. */
+VORN_EXPORT int VornDataCompilation_SetBootImageFilePath(VornDataCompilation *h, const char *path);
+VORN_EXPORT int VornDataCompilation_SetBootLocale(VornDataCompilation *h, int locale);         /* 0-19, else 3 */
+VORN_EXPORT int VornDataCompilation_SetBootExpertFeatures(VornDataCompilation *h, int on);
+VORN_EXPORT int VornDataCompilation_SetBootLoadSegment(VornDataCompilation *h, uint16_t segment);
+VORN_EXPORT int VornDataCompilation_SetBootLoadSectorsCount(VornDataCompilation *h, uint16_t count);
+/* 0 none, 1 1.2 MB, 2 1.44 MB, 3 2.88 MB floppy, 4 hard disk; else 0. */
+VORN_EXPORT int VornDataCompilation_SetBootEmulationType(VornDataCompilation *h, int type);
+VORN_EXPORT int VornDataCompilation_SetBootMessage(VornDataCompilation *h, const char *message);
+VORN_EXPORT int VornDataCompilation_GetBootableIsoCompilation(VornDataCompilation *h);
+VORN_EXPORT int VornDataCompilation_GetBootSource(VornDataCompilation *h);
+VORN_EXPORT char *VornDataCompilation_GetBootImageFilePath(VornDataCompilation *h);
+VORN_EXPORT int VornDataCompilation_GetBootLocale(VornDataCompilation *h);
+VORN_EXPORT int VornDataCompilation_GetBootExpertFeatures(VornDataCompilation *h);
+VORN_EXPORT uint16_t VornDataCompilation_GetBootLoadSegment(VornDataCompilation *h);
+VORN_EXPORT uint16_t VornDataCompilation_GetBootLoadSectorsCount(VornDataCompilation *h);
+VORN_EXPORT int VornDataCompilation_GetBootEmulationType(VornDataCompilation *h);
+VORN_EXPORT char *VornDataCompilation_GetBootMessage(VornDataCompilation *h);
+
+/* --- DVD-Video --- */
+
+VORN_EXPORT int VornDataCompilation_SetDVDVideoCompilation(VornDataCompilation *h, int on);
+VORN_EXPORT int VornDataCompilation_SetDVDVideoReallocation(VornDataCompilation *h, int on);
+VORN_EXPORT int VornDataCompilation_GetDVDVideoCompilation(VornDataCompilation *h);
+VORN_EXPORT int VornDataCompilation_GetDVDVideoReallocation(VornDataCompilation *h);
+
+/* --- ISO 9660, Joliet, Rock Ridge (booleans are 0 or 1 on read-back) --- */
+
+VORN_EXPORT int VornDataCompilation_SetMode2XA(VornDataCompilation *h, int on);
+/* An ISO 9660:1999 volume beside the primary one (names up to 207 characters). */
+VORN_EXPORT int VornDataCompilation_SetEnhancedVolume(VornDataCompilation *h, int on);
+VORN_EXPORT int VornDataCompilation_SetIsoLevel(VornDataCompilation *h, int level);  /* 1: level 2, else level 1 */
+VORN_EXPORT int VornDataCompilation_SetCharset(VornDataCompilation *h, int charset); /* 1: ASCII, else d-characters */
+VORN_EXPORT int VornDataCompilation_SetJoliet(VornDataCompilation *h, int on);
+VORN_EXPORT int VornDataCompilation_SetRockRidge(VornDataCompilation *h, int on);
+VORN_EXPORT int VornDataCompilation_SetDeeperThan8(VornDataCompilation *h, int on);
+VORN_EXPORT int VornDataCompilation_SetMoreThan255Chars(VornDataCompilation *h, int on);
+/* ";1" after file names. */
+VORN_EXPORT int VornDataCompilation_SetIsoVersionAddition(VornDataCompilation *h, int on);
+/* Joliet names up to 101 characters instead of 64. */
+VORN_EXPORT int VornDataCompilation_SetRelaxJoliet(VornDataCompilation *h, int on);
+VORN_EXPORT int VornDataCompilation_SetSemicolonsAllowedInJoliet(VornDataCompilation *h, int on);
+VORN_EXPORT int VornDataCompilation_GetMode2XA(VornDataCompilation *h);
+VORN_EXPORT int VornDataCompilation_GetEnhancedVolume(VornDataCompilation *h);
+VORN_EXPORT int VornDataCompilation_GetIsoLevel(VornDataCompilation *h);
+VORN_EXPORT int VornDataCompilation_GetCharset(VornDataCompilation *h);
+VORN_EXPORT int VornDataCompilation_GetJoliet(VornDataCompilation *h);
+VORN_EXPORT int VornDataCompilation_GetRockRidge(VornDataCompilation *h);
+VORN_EXPORT int VornDataCompilation_GetDeeperThan8(VornDataCompilation *h);
+VORN_EXPORT int VornDataCompilation_GetMoreThan255Chars(VornDataCompilation *h);
+VORN_EXPORT int VornDataCompilation_GetIsoVersionAddition(VornDataCompilation *h);
+VORN_EXPORT int VornDataCompilation_GetRelaxJoliet(VornDataCompilation *h);
+VORN_EXPORT int VornDataCompilation_GetSemicolonsAllowedInJoliet(VornDataCompilation *h);
+/* The longest visible name the settings allow, in characters: 127 for UDF
+ * (or the bridge without Joliet), else 207 with ISO 9660:1999, 101 relaxed
+ * Joliet, 64. */
+VORN_EXPORT int VornDataCompilation_GetVisibleNameLimit(VornDataCompilation *h);
+
+/* --- UDF --- */
+
+VORN_EXPORT int VornDataCompilation_SetUdfSupportType(VornDataCompilation *h, int type); /* 0-2, else 0 */
+VORN_EXPORT int VornDataCompilation_SetUdfOption(VornDataCompilation *h, int option);    /* 0-2, else 0 */
+VORN_EXPORT int VornDataCompilation_SetUdfPartitionType(VornDataCompilation *h, int type); /* 0-2, else 0 */
+/* 0-5: revision 1.02, 1.50, 2.00, 2.01, 2.50, 2.60; else 0. */
+VORN_EXPORT int VornDataCompilation_SetUdfStandard(VornDataCompilation *h, int standard);
+VORN_EXPORT int VornDataCompilation_GetUdfSupportType(VornDataCompilation *h);
+VORN_EXPORT int VornDataCompilation_GetUdfOption(VornDataCompilation *h);
+VORN_EXPORT int VornDataCompilation_GetUdfPartitionType(VornDataCompilation *h);
+VORN_EXPORT int VornDataCompilation_GetUdfStandard(VornDataCompilation *h);
+
+/* --- Labels and identifiers ---
+ * Texts are UTF-8. Each setter stores the text as the descriptor will hold
+ * it: the Iso* ones in the primary volume (upper case, d- or a-characters,
+ * 32, 128 or 37 bytes), the Joliet* ones in the Joliet and ISO 9660:1999
+ * volumes (16, 64 or 18 characters), the UDF label at most 30 characters.
+ * Getters return that corrected text (VornFreeMem). NULL text refuses. */
+#define VORN_DATA_DECLARE_IDENTIFIER(Name)                                                      \
+    VORN_EXPORT int VornDataCompilation_SetIso##Name(VornDataCompilation *h, const char *text);    \
+    VORN_EXPORT char *VornDataCompilation_GetIso##Name(VornDataCompilation *h);                    \
+    VORN_EXPORT int VornDataCompilation_SetJoliet##Name(VornDataCompilation *h, const char *text); \
+    VORN_EXPORT char *VornDataCompilation_GetJoliet##Name(VornDataCompilation *h);
+VORN_DATA_DECLARE_IDENTIFIER(VolumeLabel)
+VORN_DATA_DECLARE_IDENTIFIER(SystemIdentifier)
+VORN_DATA_DECLARE_IDENTIFIER(VolumeSetIdentifier)
+VORN_DATA_DECLARE_IDENTIFIER(PublisherIdentifier)
+VORN_DATA_DECLARE_IDENTIFIER(DataPreparerIdentifier)
+VORN_DATA_DECLARE_IDENTIFIER(ApplicationIdentifier)
+VORN_DATA_DECLARE_IDENTIFIER(CopyrightFileIdentifier)
+VORN_DATA_DECLARE_IDENTIFIER(AbstractFileIdentifier)
+VORN_DATA_DECLARE_IDENTIFIER(BibliographicFileIdentifier)
+#undef VORN_DATA_DECLARE_IDENTIFIER
+VORN_EXPORT int VornDataCompilation_SetUdfVolumeLabel(VornDataCompilation *h, const char *text);
+VORN_EXPORT char *VornDataCompilation_GetUdfVolumeLabel(VornDataCompilation *h);
+
+/* --- Dates (32-bit seconds since the epoch; -1 = not set) --- */
+
+VORN_EXPORT int VornDataCompilation_SetVolumeCreationDate(VornDataCompilation *h, int32_t time);
+VORN_EXPORT int VornDataCompilation_SetVolumeModificationDate(VornDataCompilation *h, int32_t time);
+VORN_EXPORT int VornDataCompilation_SetVolumeEffectiveDate(VornDataCompilation *h, int32_t time);
+VORN_EXPORT int VornDataCompilation_SetVolumeExpirationDate(VornDataCompilation *h, int32_t time);
+VORN_EXPORT int32_t VornDataCompilation_GetVolumeCreationDate(VornDataCompilation *h);
+VORN_EXPORT int32_t VornDataCompilation_GetVolumeModificationDate(VornDataCompilation *h);
+VORN_EXPORT int32_t VornDataCompilation_GetVolumeEffectiveDate(VornDataCompilation *h);
+VORN_EXPORT int32_t VornDataCompilation_GetVolumeExpirationDate(VornDataCompilation *h);
+/* Dates written for files: VORN_FILES_DATE_* (others: original), and the
+ * fixed date for VORN_FILES_DATE_FIXED (-1 = not set: the burn time). */
+VORN_EXPORT int VornDataCompilation_SetFilesDate(VornDataCompilation *h, int type, int32_t fixedTime);
+VORN_EXPORT int VornDataCompilation_GetFilesDateType(VornDataCompilation *h);
+VORN_EXPORT int32_t VornDataCompilation_GetFixedFilesDate(VornDataCompilation *h);
+
+/* --- Caching of sources before the burn --- */
+
+VORN_EXPORT int VornDataCompilation_SetCacheFilesFromDiskOrNetwork(VornDataCompilation *h, int on);
+VORN_EXPORT int VornDataCompilation_SetCacheSmallFiles(VornDataCompilation *h, int on);
+/* Bytes; negative refuses. */
+VORN_EXPORT int VornDataCompilation_SetSmallFilesSizeLimit(VornDataCompilation *h, int64_t bytes);
+VORN_EXPORT int VornDataCompilation_GetCacheFilesFromDiskOrNetwork(VornDataCompilation *h);
+VORN_EXPORT int VornDataCompilation_GetCacheSmallFiles(VornDataCompilation *h);
+VORN_EXPORT int64_t VornDataCompilation_GetSmallFilesSizeLimit(VornDataCompilation *h);
+
+/* 1 when the compilation can be written as an ISO 9660 image file. */
+VORN_EXPORT int VornDataCompilation_CanBeWrittenAsIsoImage(VornDataCompilation *h);
+
+/* ===================== end of data compilations ========================= */
 
 #ifdef __cplusplus
 }

@@ -1,0 +1,228 @@
+// The data compilation model: a tree of items with hashed child lookup, the
+// four name kinds, the settings and the size accounting.
+//
+// Costs. Adding, deleting, renaming and moving an item are O(1) apart from
+// folder-level work done later and only for the folders that changed:
+// - automatic names of a folder are resolved again only when a change could
+//   alter them (a clash, or a delete while numbered names exist), and then
+//   once, when a name of that folder is next read;
+// - the listing order is sorted when the folder is next listed;
+// - the file-system overhead of a folder is laid out again when a size is
+//   next read.
+// Counts and byte sums are kept exact at every change.
+#pragma once
+
+#include "data/IsoLayout.h"
+#include "data/Names.h"
+
+#include "VornAPI.h"
+
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <unordered_set>
+#include <vector>
+
+namespace vorn::engine::data {
+
+using Item = ::VornDataCompilationItem;
+struct Directory;
+
+// Open-addressing hash set of items keyed by one of their names. Several
+// items may share a key (originals can repeat after renames).
+class NameIndex {
+public:
+    using KeyFn = std::string_view (*)(const Item *);
+    explicit NameIndex(KeyFn key) : key_(key) {}
+    void insert(Item *item);
+    void erase(Item *item);
+    Item *find(std::string_view name) const;
+    void clear();
+    std::size_t size() const { return count_; }
+
+private:
+    void grow();
+    std::size_t home(std::string_view name) const;
+
+    KeyFn key_;
+    std::vector<Item *> slots_;
+    std::size_t count_ = 0;
+};
+
+struct Settings {
+    std::uint32_t medium = VORN_FAMILY_CD;
+    int multisession = VORN_MULTISESSION_NONE;
+    int msReplace = 1, msReplaceType = 0, msRemove = 1, msAdd = 1, msRefresh = 0;
+
+    int bootable = 0, bootSource = 0, bootLocale = 3, bootExpert = 0, bootEmulation = 2;
+    std::uint16_t bootSegment = 1984, bootSectors = 1;
+    std::string bootImage, bootMessage;
+
+    int dvdVideo = 0, dvdRealloc = 0;
+
+    int modeXa = 0, enhanced = 1, isoLevel = 0, charset = 0, joliet = 0, rockRidge = 1;
+    int deeperThan8 = 0, moreThan255 = 0, versionAddition = 1, relaxJoliet = 0, semicolons = 0;
+
+    int udfType = VORN_UDF_NONE, udfOption = 0, udfPartition = 0, udfStandard = 0;
+
+    std::string isoIds[9] = {"NEW", "", "", "", "", "VORN LINUX", "", "", ""};
+    std::string jolietIds[9] = {"New", "", "", "", "", "Vorn Linux", "", "", ""};
+    std::string udfLabel = "New";
+
+    std::int32_t dates[4] = {-1, -1, -1, -1};
+    int filesDateType = VORN_FILES_DATE_ORIGINAL;
+    std::int32_t fixedFilesDate = -1;
+
+    int cacheFromNetwork = 0, cacheSmallFiles = 0;
+    std::int64_t smallFilesLimit = 65536;
+
+    // The longest visible name, in characters.
+    int visibleNameLimit() const;
+    NameRules nameRules() const;
+    LayoutSettings layoutSettings() const;
+    NameSet primaryNameSet() const { return isoLevel == 1 ? kIso2 : kIso1; }
+};
+
+// Everything of an item that only some items have.
+struct ItemExtra {
+    std::optional<std::string> userNames[3];  // kinds 1-3 set by the user
+    std::string origin;      // a local origin whose last component is not the original name
+    std::string linkTarget;  // for VORN_DATA_ITEM_SYMLINK
+};
+
+}  // namespace vorn::engine::data
+
+struct VornDataCompilationItem {
+    static constexpr std::uint32_t kMagic = 0x564F4954;  // "VOIT"
+    std::uint32_t magic = kMagic;
+    std::uint8_t type = VORN_DATA_ITEM_FILE;
+    ::VornDataCompilation *owner = nullptr;  // null for a detached copy
+    VornDataCompilationItem *parent = nullptr;
+    std::uint32_t indexInParent = 0;
+    std::uint32_t serial = 0;   // creation order: the last tie-break of name resolution
+    std::string original;
+    std::string autoNames[3];   // kinds 1-3; the visible one is empty when it equals the original
+    std::unique_ptr<vorn::engine::data::ItemExtra> extra;
+    std::shared_ptr<const std::string> originDir;  // folder of the local origin, or null
+    std::uint64_t size = 0;
+    std::int64_t modified = 0, accessed = 0, created = 0, added = 0;
+    std::int32_t priority = 0;
+    std::int32_t multisession = VORN_DATA_ITEM_NEW;
+    std::uint32_t flags = 0;
+    std::unique_ptr<vorn::engine::data::Directory> dir;  // for folders
+
+    bool isDirectory() const { return type == VORN_DATA_ITEM_DIRECTORY; }
+    // The name of a set as resolved (user-set or automatic).
+    const std::string &name(vorn::engine::data::NameSet set) const;
+    const std::optional<std::string> *userName(vorn::engine::data::NameSet set) const;
+    std::string originPath() const;
+};
+
+namespace vorn::engine::data {
+
+struct Directory {
+    Directory();
+    // Children in listing order once sorted; deleted ones leave a null that
+    // a later compaction removes, so deleting keeps the order.
+    std::vector<std::unique_ptr<Item>> children;
+    std::size_t live = 0;
+    bool listingSorted = true;
+    NameIndex originals;
+    NameIndex names[3];
+    std::uint32_t nameGen[3] = {};   // equals the compilation's when the set is resolved
+    std::uint32_t numbered[3] = {};  // items whose automatic name carries "~n"
+    std::uint32_t layoutGen = 0;
+    bool layoutCounted = false;
+    DirectoryLayout layout;
+};
+
+}  // namespace vorn::engine::data
+
+struct VornDataCompilation {
+    using Item = vorn::engine::data::Item;
+    using NameSet = vorn::engine::data::NameSet;
+
+    static constexpr std::uint32_t kMagic = 0x56444343;  // "VDCC"
+    std::uint32_t magic = kMagic;
+    std::recursive_mutex mu;
+    vorn::engine::data::Settings settings;
+    VornExtendedProgress *progress = nullptr;
+
+    VornDataCompilation();
+    ~VornDataCompilation();
+
+    Item *root() { return root_.get(); }
+
+    // Tree changes. Each returns null or false when refused, changing nothing.
+    Item *createDirectory(Item *parent, std::string_view name, std::string_view origin,
+                          std::uint32_t flags, bool skipExistenceCheck);
+    Item *insertNewItem(Item *parent, const std::string &path);
+    Item *insertCopy(Item *parent, const Item &detached);
+    bool remove(Item *item);
+    bool move(Item *item, Item *dest);
+    bool setName(Item *item, std::string_view name, int kind);
+    static std::unique_ptr<Item> copyDetached(const Item &item);
+
+    // Lookups and names; these resolve what changed since the last read.
+    Item *lookup(Item *dir, std::string_view name, int kind);
+    Item *fromPath(std::string_view path, int kind);
+    const std::string &nameOf(Item *item, int kind);
+    std::string fullPath(Item *item, int kind);
+    Item *firstEntry(Item *dir);
+    Item *nextEntry(Item *item);
+
+    // Item attributes that the accounting follows.
+    bool setMultisession(Item *item, int type);
+    bool refresh(Item *item);
+
+    // Sizes.
+    struct Totals {
+        std::uint64_t files = 0, folders = 0;
+        std::uint64_t userBytes = 0, newBytes = 0, onDiscBytes = 0, newFileBlocks = 0;
+    };
+    const Totals &totals() const { return totals_; }
+    std::uint64_t overheadBlocks();
+    std::uint64_t totalBlocks();
+    std::uint64_t alreadyOnDiscBlocks = 0;
+
+    // Settings that change names or the layout call these afterwards.
+    void namesChanged(bool isoSets, bool visibleSet);
+    void layoutChanged();
+
+    // Test support: a full recount of what the accounting keeps.
+    Totals recountTotals() const;
+    std::uint64_t recountOverheadBlocks();
+
+private:
+    void attach(Item *parent, std::unique_ptr<Item> item);
+    std::unique_ptr<Item> detach(Item *item);
+    void countIn(const Item &item, int sign);
+    void forget(Item &item);
+    void adopt(Item &item);
+    void addNames(Item *dir, Item *item);
+    void removeNames(Item *dir, Item *item);
+    void ensureNames(Item *dir, NameSet set);
+    void resolveNames(Item *dir, NameSet set);
+    void ensureListing(Item *dir);
+    void compact(Item *dir);
+    void markLayoutDirty(Item *dir);
+    void layoutDirectory(Item *dir, vorn::engine::data::DirectoryLayout &out);
+    void applyLayout(Item *dir);
+    void uncountLayout(Item *dir);
+    std::shared_ptr<const std::string> internFolder(std::string_view folder);
+    std::uint32_t nextSerial() { return ++serial_; }
+
+    std::unique_ptr<Item> root_;
+    Totals totals_;
+    std::uint32_t nameGen_[3] = {1, 1, 1};
+    std::uint32_t layoutGen_ = 1;
+    std::uint32_t serial_ = 0;
+    std::unordered_set<Item *> dirtyLayout_;
+    std::uint64_t extentBlocks_ = 0, continuationBlocks_ = 0;
+    std::uint64_t pathTableBytes_[vorn::engine::data::kVolumes] = {};
+    std::unordered_map<std::string, std::weak_ptr<const std::string>> folders_;
+};
