@@ -536,6 +536,92 @@ typedef struct VornWriteDescription {
 #define VORN_ERASE_NOT_REWRITABLE (-3)
 #define VORN_ERASE_DISC_NOT_SUPPORTED (-4)
 #define VORN_ERASE_DRIVE_IN_USE 2
+#define VORN_ERASE_FAILED 1        /* the disc could not be written; see the error log */
+#define VORN_ERASE_NO_DISC (-5)    /* no disc, tray open or not ready yet */
+
+/* ------------------------------------------------------------------------ */
+/* Reading a disc                                                           */
+
+/* The disc in the drive: a VornDiscInfo followed by trackCount VornTrackInfo
+ * entries (at most VORN_MAX_TRACKS). `flags` are VORN_CDINFO_* bits (the
+ * disc information dialog passes both); without VORN_CDINFO_READ_CDTEXT the
+ * texts are empty, without VORN_CDINFO_DETECT_FILESYSTEMS a data track's
+ * file-system word holds only its mode bit. The FreeDB disc id is filled on
+ * CD media. Returns NULL with no disc, the tray open, a disc still spinning
+ * up, the image recorder, an invalid handle or unknown flag bits. Blocks
+ * while the disc is read; free with VornFreeMem. */
+VORN_EXPORT VornDiscInfo *VornGetCDInfo(VornDevice *device, int flags);
+
+/* Multisession information of a disc with tracks. */
+typedef struct VornVMSInfo {
+    uint32_t usedBlocks;       /* blocks up to where the next session may start;
+                                  the capacity when the disc takes no more */
+    int32_t nextSession;       /* number of the session a write would open; 0: none */
+    uint32_t nextTrackStart;   /* start block of that session's first track */
+    uint32_t lastSessionStart; /* start block of the newest session's first track */
+} VornVMSInfo;
+
+/* Returns NULL for a blank disc and wherever VornGetCDInfo returns NULL.
+ * `reserved` must be 0. Free with VornFreeMem. */
+VORN_EXPORT VornVMSInfo *VornGetVMSInfo(VornDevice *device, int reserved);
+
+/* A text identity of the disc in the drive: lower-case hexadecimal, the same
+ * for the same disc in any drive and across runs, different after any write,
+ * and the same for a disc burned from a .vrn image of it. "" for a blank
+ * disc, no disc and the image recorder; NULL for an invalid handle. Free
+ * with VornFreeMem. */
+VORN_EXPORT char *VornGetCDStampHash(VornDevice *device);
+
+/* The number of the disc's last track; 0 without a readable disc. */
+VORN_EXPORT int VornGetNumTracks(VornDevice *device);
+
+/* The media catalog number (13 digits) or ""; NULL for an invalid handle.
+ * Free with VornFreeMem. */
+VORN_EXPORT char *VornGetMediaCatalogNr(VornDevice *device);
+
+/* Texts for people, one fact a line, in the engine's code page: the disc and
+ * its table of contents; the volume descriptors of each data track; the
+ * disc's manufacturer. "" when there is nothing to say (no disc, no volume
+ * descriptors, a pressed disc with no manufacturer); NULL for an invalid
+ * handle. Free with VornFreeMem. */
+VORN_EXPORT char *VornGetDetailedDiscInfo(VornDevice *device);
+VORN_EXPORT char *VornGetVolumeDescriptorInfo(VornDevice *device);
+VORN_EXPORT char *VornGetDiscManufacturer(VornDevice *device);
+
+/* Image information flag word (record word 2 of VornGetDiscImageInfo). */
+#define VORN_IMAGE_CUE_SHEET 0x1
+#define VORN_IMAGE_BURNABLE 0x2  /* burnable as it is: set for every image */
+#define VORN_IMAGE_CONTAINER 0x4 /* a .vrn disc container */
+#define VORN_IMAGE_PLAIN_ISO 0x8
+
+/* The disc an image file holds, in the layout of VornGetCDInfo with the
+ * texts and file systems read, except that word 2 holds VORN_IMAGE_* flags
+ * instead of the disc state, and the free capacity is 0. Recognises .vrn
+ * containers and plain images of 2048-byte sectors holding an ISO 9660 or
+ * UDF volume by their contents, and cue sheets by the ".cue" extension (with
+ * BINARY, MOTOROLA and WAVE files). A plain image is taken for the smallest
+ * pressed medium it fits. Returns NULL for anything else or a damaged file
+ * (the error log says why, a cue sheet's with the line). `reserved` must be
+ * 0. Free with VornFreeMem. */
+VORN_EXPORT VornDiscInfo *VornGetDiscImageInfo(const char *path, int reserved);
+
+/* ------------------------------------------------------------------------ */
+/* Erasing                                                                  */
+
+/* The seconds an erase of the disc in the drive will take in `mode`
+ * (VORN_ERASE_QUICK or VORN_ERASE_FULL) at `speedKBs` (0: the fastest the
+ * drive offers). Never 0. A negative value is the VORN_ERASE_* result the
+ * erase would give, and nothing should be started. */
+VORN_EXPORT int VornGetDiscErasingTime(VornDevice *device, int mode, int speedKBs);
+
+/* Erases the disc in the drive and blocks until it is done. Quick: the table
+ * of contents is blanked and the data stays. Full: every block reads as
+ * zeros afterwards. `flags`: VORN_ERASE_EJECT opens the tray afterwards,
+ * VORN_ERASE_NO_EJECT does not. Returns VORN_ERASE_OK, one of the negative
+ * VORN_ERASE_* codes, VORN_ERASE_DRIVE_IN_USE when another application holds
+ * the drive, or VORN_ERASE_FAILED (bad mode or flags, a write failure); the
+ * error log says why. Reports a medium change to the status callbacks. */
+VORN_EXPORT int VornEraseDisc(VornDevice *device, int mode, int flags, int speedKBs);
 
 /* User-dialog requests and the answers the engine understands. */
 #define VORN_REQUEST_OVERBURN 13         /* data: uint32_t[2] required, capacity blocks; 1 go on */

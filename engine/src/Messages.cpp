@@ -37,6 +37,16 @@ const std::map<int, std::string> &builtIn()
         {msg::kDrivesFileUnreadable, "Drives file %1 cannot be read: %2"},
         {msg::kLanguageFileMissing, "The language file %1 cannot be found; texts are in English."},
         {msg::kHistoryLogUnwritable, "The history log %1 cannot be written: %2"},
+        {msg::kImageUnreadable, "The image cannot be used: %1"},
+        {msg::kEraseBadArguments, "The erase mode or flags are not valid."},
+        {msg::kEraseNoRewritableMedia, "%1 cannot erase rewritable discs."},
+        {msg::kEraseInUse, "%1 is in use by another application."},
+        {msg::kEraseNoDisc, "%1 holds no disc that is ready."},
+        {msg::kEraseNotRewritable, "The disc in %1 is not rewritable."},
+        {msg::kEraseDiscNotSupported, "%1 cannot erase this kind of disc."},
+        {msg::kEraseWriteFailed, "Erasing the disc in %1 failed: %2"},
+        {msg::kErasedQuick, "Quick-erased the disc in %1."},
+        {msg::kErasedFull, "Fully erased the disc in %1."},
     };
     return texts;
 }

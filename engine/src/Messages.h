@@ -34,6 +34,16 @@ inline constexpr int kSpeedForUnknownMedium = 312;  // %1 medium
 inline constexpr int kDrivesFileUnreadable = 313;   // %1 file, %2 reason
 inline constexpr int kLanguageFileMissing = 400;    // %1 file
 inline constexpr int kHistoryLogUnwritable = 401;   // %1 file, %2 reason
+inline constexpr int kImageUnreadable = 500;        // %1 reason
+inline constexpr int kEraseBadArguments = 501;
+inline constexpr int kEraseNoRewritableMedia = 502; // %1 drive
+inline constexpr int kEraseInUse = 503;             // %1 drive
+inline constexpr int kEraseNoDisc = 504;            // %1 drive
+inline constexpr int kEraseNotRewritable = 505;     // %1 drive
+inline constexpr int kEraseDiscNotSupported = 506;  // %1 drive
+inline constexpr int kEraseWriteFailed = 507;       // %1 drive, %2 reason
+inline constexpr int kErasedQuick = 508;            // %1 drive
+inline constexpr int kErasedFull = 509;             // %1 drive
 }  // namespace msg
 
 class Messages {
