@@ -140,6 +140,8 @@ private:
 struct ModuleState {
     std::recursive_mutex listMutex;
     std::vector<std::unique_ptr<DeviceRecord>> devices;
+    // Addresses whose status callback is registered with the engine.
+    std::vector<std::pair<int, int>> statusRegistered;
 
     std::recursive_mutex changeMutex;
     std::vector<ChangeListener> changeListeners;
@@ -322,9 +324,23 @@ void onDriveStatus(int hostAdapter, int deviceId, int status, void *) noexcept
 
 // --- The scanner ----------------------------------------------------------------
 
-void releaseRecord(DeviceRecord &record) noexcept
+// Status callbacks stay registered for as long as a drive stays listed:
+// dropping and registering them again at every rescan would lose a status
+// change that falls between the two.
+void unregisterStatus(const std::pair<int, int> &address) noexcept
 {
-    VornUnregisterDriveStatusCallback(1, &record.entry, onDriveStatus, nullptr);
+    VornDeviceEntry entry;
+    VornKit_VornSCSIDeviceInfo_InitInvalidDeviceInfo(&entry);
+    entry.hostAdapter = address.first;
+    entry.deviceId = address.second;
+    VornUnregisterDriveStatusCallback(1, &entry, onDriveStatus, nullptr);
+}
+
+void unregisterAllStatus(ModuleState &s) noexcept
+{
+    for (const auto &address : s.statusRegistered)
+        unregisterStatus(address);
+    s.statusRegistered.clear();
 }
 
 // Rebuilds the list from the engine. Returns false when the engine gave no list.
@@ -335,11 +351,10 @@ bool scanOnce(ModuleState &s)
     std::lock_guard lock(s.listMutex);
     std::vector<std::unique_ptr<DeviceRecord>> old;
     old.swap(s.devices);
-    for (auto &record : old)
-        releaseRecord(*record);
 
     if (!engineList) {
         debugger_DummyOut("Devices scan: the engine listed no drives\n");
+        unregisterAllStatus(s);
         return !old.empty();
     }
 
@@ -368,11 +383,23 @@ bool scanOnce(ModuleState &s)
             }
             break;
         }
-        if (!VornRegisterDriveStatusCallback(1, &record->entry, onDriveStatus, nullptr))
-            debugger_DummyOut("Devices scan: no status callback for %s\n", record->entry.name);
+        const std::pair<int, int> address{record->entry.hostAdapter, record->entry.deviceId};
+        if (std::find(s.statusRegistered.begin(), s.statusRegistered.end(), address) == s.statusRegistered.end()) {
+            if (VornRegisterDriveStatusCallback(1, &record->entry, onDriveStatus, nullptr))
+                s.statusRegistered.push_back(address);
+            else
+                debugger_DummyOut("Devices scan: no status callback for %s\n", record->entry.name);
+        }
         s.devices.push_back(std::move(record));
     }
     VornFreeMem(engineList);
+    // Drives that left the list take their status callbacks with them.
+    std::erase_if(s.statusRegistered, [&s](const std::pair<int, int> &address) {
+        if (findByAddress(s, address.first, address.second))
+            return false;
+        unregisterStatus(address);
+        return true;
+    });
     return true;
 }
 
@@ -495,8 +522,7 @@ extern "C" void VornKit_DevicesManagement_Done(void)
         s.disableCount = 0;
     }
     std::lock_guard lock(s.listMutex);
-    for (auto &record : s.devices)
-        releaseRecord(*record);
+    unregisterAllStatus(s);
     s.devices.clear();
 }
 
