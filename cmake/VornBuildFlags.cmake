@@ -17,6 +17,16 @@ target_compile_options(vorn_warnings INTERFACE
   -Wall -Wextra -Werror -Wno-unused-parameter -Wno-missing-field-initializers
   $<$<COMPILE_LANGUAGE:CXX>:-Wno-cast-function-type>)
 
+option(VORN_TSAN "Build with ThreadSanitizer (tests read tests/support/tsan.supp)" OFF)
+if(VORN_TSAN AND VORN_SANITIZE)
+  message(FATAL_ERROR "VORN_TSAN and VORN_SANITIZE exclude each other: configure one build folder for each")
+endif()
+if(VORN_TSAN)
+  set(_vorn_tsan -fsanitize=thread -fno-omit-frame-pointer)
+  add_compile_options(${_vorn_tsan})
+  add_link_options(-fsanitize=thread)
+endif()
+
 if(VORN_SANITIZE)
   set(_vorn_san -fsanitize=address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer)
   add_compile_options(${_vorn_san})
