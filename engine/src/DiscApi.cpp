@@ -53,7 +53,8 @@ TrayLookup trayDisc(VornDevice *device, bool consumeFailure)
     out.path = drive->disc->path;
     std::uint32_t medium = drive->disc->container.mediumType();
     out.driveWrites = (drive->writeMedia & medium) == medium &&
-                      (drive->capabilities & VORN_CAP_WRITE) != 0;
+                      (drive->capabilities & VORN_CAP_WRITE) != 0 &&
+                      drive->disc->container.writable();
     return out;
 }
 

@@ -151,7 +151,7 @@ DiscView viewOf(const vrn::VrnDisc &disc, bool driveWrites)
     v.nextWritable = disc.nextWritableAddress();
     bool canGrow = !vrn::medium::isRom(v.medium) && v.nextWritable.has_value();
     v.freeBlocks = canGrow ? disc.freeBlocks() : 0;
-    v.writable = canGrow && driveWrites && disc.writable() && v.freeBlocks > 0;
+    v.writable = canGrow && driveWrites && v.freeBlocks > 0;
     v.readUserData = [&disc](std::size_t index, std::uint32_t first, std::uint32_t count,
                              std::vector<std::uint8_t> &out) {
         const auto &track = disc.tracks()[index];

@@ -42,7 +42,7 @@ struct DiscView {
 };
 
 // The view of a container. `driveWrites` says whether the drive holding it
-// writes its medium (an image file: false).
+// writes its medium and may write the file (an image file: false).
 DiscView viewOf(const vrn::VrnDisc &disc, bool driveWrites);
 
 // The 2048 user bytes of one block of a data track stored in `blockSize`
