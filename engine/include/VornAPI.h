@@ -645,6 +645,139 @@ typedef struct VornMessageRequest {
     const char *text; /* in the language file's code page */
 } VornMessageRequest;
 
+/* ------------------------------------------------------------------------ */
+/* Progress of a burn                                                       */
+
+/* A progress object: a table of callbacks that a burn drives, and the user's
+ * abort flag. The caller creates it, hands it to a compilation and to the
+ * write description, and destroys it after the burn has returned.
+ *
+ * Every callback runs on the thread that called the blocking engine call
+ * (VornBurn), one at a time, with no engine lock held; it may call back into
+ * the engine (VornExtendedProgress_SetUserAbort in particular). Callbacks not
+ * set are skipped. Texts are in the language file's code page and borrowed
+ * for the length of the call. Writer indexes count the recorders of the burn
+ * from 0. Block counts are of the compilation's block size; speeds are in
+ * KB/s with `base` the KB/s of speed 1x (150 CD, 1385 DVD, 4495 BD, 4568 HD
+ * DVD); the speed 65535 means "not known" (the image recorder). */
+
+/* Overall progress: `done` of `total` blocks (total may be 0 before the size
+ * is known). The return value is reserved: return 0. */
+typedef int (*VornProgressCallback)(int64_t done, int64_t total);
+/* The file being written or read, or NULL when none. */
+typedef void (*VornSetFileNameCallback)(const char *name);
+/* A phase (VORN_PHASE_*) begins: the burn's main state. Phases follow a real
+ * recorder's order; VORN_PHASE_WRITING_TO_DISC comes before the first block
+ * is written and VORN_PHASE_WRITING_ENDED after the last one (also when the
+ * write fails or is aborted). */
+typedef void (*VornSetPhaseCallback)(int phase);
+/* The same numbers for the status line (what the drive does right now). */
+typedef void (*VornSetStatusPhaseCallback)(int phase);
+/* A step of a phase starts and ends, and the major phase changes (1
+ * preparing, 2 writing, 3 verifying, 4 finished). */
+typedef void (*VornStartPhaseCallback)(int phase);
+typedef void (*VornEndPhaseCallback)(int phase);
+typedef void (*VornSetMajorPhaseCallback)(int majorPhase);
+/* Percent (0-100) of the source read, for copies and verification. */
+typedef void (*VornSetReadPercentageCallback)(int percent);
+typedef void (*VornSetReadSpeedCallback)(int speedKBs, int baseKBs);
+/* `verifying` is 1 while the written data is read back. */
+typedef void (*VornSetWriteSpeedCallback)(int speedKBs, int baseKBs, int verifying);
+/* The engine's estimate of the time left, in milliseconds; 0 = not known. */
+typedef void (*VornSetRemainingTimeCallback)(uint32_t milliseconds);
+/* The caller's own countdown, read by the engine: stores it in `*milliseconds`
+ * and returns 1, or returns 0 when it has none. */
+typedef int (*VornGetRemainingTimeCallback)(uint32_t *milliseconds);
+/* The size of what is burned: blocks (-1 = do not show a size) and bytes. */
+typedef void (*VornSetDocSizeCallback)(int32_t blocks, int64_t bytes);
+/* The sub-task (reading a source, filling the read buffer) shows (1) or not (0). */
+typedef void (*VornEnableSubTaskCallback)(int on);
+typedef void (*VornSetSubTaskTextCallback)(const char *text);
+typedef void (*VornSetSubTaskPercentCallback)(int percent);
+/* The sub-task shows the fill of the read buffer. */
+typedef void (*VornSetSubTaskRecBufTextCallback)(void);
+/* A line of the burn log: `text` may hold several lines separated by "\n";
+ * `reserved` is 0; `kind` is VORN_MESSAGE_*. */
+typedef void (*VornAddMessageCallback)(const char *text, int reserved, int kind);
+/* Recorder `index`: its name; its state (VORN_WRITER_STATUS_*); its phase
+ * (VORN_WRITER_PHASE_*); whether it reports a buffer level (1) or not (0);
+ * its buffer fill `level` of `size` (KB); blocks it wrote of its total; the
+ * block it reads (verification). */
+typedef void (*VornSetWriterNameCallback)(int index, const char *name);
+typedef void (*VornSetWriterStatusCallback)(int index, int status);
+typedef void (*VornSetWriterPhaseCallback)(int index, int phase);
+typedef void (*VornSetWriterBufferAvailableCallback)(int index, int available);
+typedef void (*VornSetWriterBufferCallback)(int index, uint32_t level, uint32_t size);
+typedef void (*VornSetWriterProgressCallback)(int index, int64_t done, int64_t total);
+typedef void (*VornSetWriterReadPositionCallback)(int index, int64_t block);
+/* Copy `current` of `total` (1-based); `reserved` is 0. */
+typedef void (*VornSetNumCopiesCallback)(int current, int reserved, int total);
+
+/* Kinds of burn log lines. */
+#define VORN_MESSAGE_INFO 1
+#define VORN_MESSAGE_STOP 2
+#define VORN_MESSAGE_WARNING 3
+#define VORN_MESSAGE_QUESTION 4
+#define VORN_MESSAGE_DEVICE 5
+#define VORN_MESSAGE_FILE 6
+#define VORN_MESSAGE_COPYRIGHT 7
+
+/* Recorder states and phases. */
+#define VORN_WRITER_STATUS_READY 0
+#define VORN_WRITER_STATUS_ACTIVE 1
+#define VORN_WRITER_STATUS_FAILED 2
+#define VORN_WRITER_PHASE_IDLE 0
+#define VORN_WRITER_PHASE_LEAD_IN 1
+#define VORN_WRITER_PHASE_TRACK 3
+#define VORN_WRITER_PHASE_LEAD_OUT 4
+#define VORN_WRITER_PHASE_VERIFYING 6
+
+/* A new progress object with no callbacks set and the abort flag clear;
+ * NULL when memory runs out. Destroy it with VornExtendedProgress_Destroy. */
+VORN_EXPORT VornExtendedProgress *VornExtendedProgress_New(void);
+/* Destroys it; NULL, a destroyed object and handles of another kind are
+ * ignored. A burn still running with it goes on without callbacks, so
+ * destroy it only after the burn returned. */
+VORN_EXPORT void VornExtendedProgress_Destroy(VornExtendedProgress *progress);
+/* 1 asks the running burn to stop (it stops within one buffer of data and
+ * returns VORN_BURN_ABORTED); 0 clears the flag before a new burn. Any thread
+ * may call it, a callback too. Returns 1, or 0 for a handle that is not a
+ * live progress object or a value other than 0 and 1. */
+VORN_EXPORT int VornExtendedProgress_SetUserAbort(VornExtendedProgress *progress, int abort);
+
+/* The 26 setters: each replaces one callback (NULL removes it) and returns 1,
+ * or 0 for a handle that is not a live progress object. */
+#define VORN_PROGRESS_DECLARE_SETTER(Name)                                                  \
+    VORN_EXPORT int VornExtendedProgress_SetCallback_##Name(VornExtendedProgress *progress, \
+                                                            Vorn##Name fn);
+VORN_PROGRESS_DECLARE_SETTER(ProgressCallback)
+VORN_PROGRESS_DECLARE_SETTER(SetFileNameCallback)
+VORN_PROGRESS_DECLARE_SETTER(StartPhaseCallback)
+VORN_PROGRESS_DECLARE_SETTER(EndPhaseCallback)
+VORN_PROGRESS_DECLARE_SETTER(SetMajorPhaseCallback)
+VORN_PROGRESS_DECLARE_SETTER(SetReadPercentageCallback)
+VORN_PROGRESS_DECLARE_SETTER(SetWriterNameCallback)
+VORN_PROGRESS_DECLARE_SETTER(SetWriterProgressCallback)
+VORN_PROGRESS_DECLARE_SETTER(SetWriterReadPositionCallback)
+VORN_PROGRESS_DECLARE_SETTER(SetReadSpeedCallback)
+VORN_PROGRESS_DECLARE_SETTER(SetWriteSpeedCallback)
+VORN_PROGRESS_DECLARE_SETTER(SetRemainingTimeCallback)
+VORN_PROGRESS_DECLARE_SETTER(GetRemainingTimeCallback)
+VORN_PROGRESS_DECLARE_SETTER(SetPhaseCallback)
+VORN_PROGRESS_DECLARE_SETTER(SetStatusPhaseCallback)
+VORN_PROGRESS_DECLARE_SETTER(SetDocSizeCallback)
+VORN_PROGRESS_DECLARE_SETTER(EnableSubTaskCallback)
+VORN_PROGRESS_DECLARE_SETTER(SetSubTaskTextCallback)
+VORN_PROGRESS_DECLARE_SETTER(SetSubTaskPercentCallback)
+VORN_PROGRESS_DECLARE_SETTER(SetSubTaskRecBufTextCallback)
+VORN_PROGRESS_DECLARE_SETTER(AddMessageCallback)
+VORN_PROGRESS_DECLARE_SETTER(SetWriterStatusCallback)
+VORN_PROGRESS_DECLARE_SETTER(SetWriterPhaseCallback)
+VORN_PROGRESS_DECLARE_SETTER(SetWriterBufferAvailableCallback)
+VORN_PROGRESS_DECLARE_SETTER(SetWriterBufferCallback)
+VORN_PROGRESS_DECLARE_SETTER(SetNumCopiesCallback)
+#undef VORN_PROGRESS_DECLARE_SETTER
+
 /* Progress phases reported during a burn. */
 #define VORN_PHASE_VERIFYING 2
 #define VORN_PHASE_VERIFY_ABORTED 3
@@ -661,6 +794,7 @@ typedef struct VornMessageRequest {
 #define VORN_PHASE_LEAD_IN 33
 #define VORN_PHASE_LEAD_OUT 34
 #define VORN_PHASE_WRITING_ENDED 36
+#define VORN_PHASE_TESTING_SPEED 10
 
 /* ======================================================================== */
 /* Data compilations: VornDataCompilation_*, VornDataCompilationItem_*      */

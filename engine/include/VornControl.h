@@ -148,6 +148,49 @@ VORN_EXPORT int VornControl_FailWriteAfterBytes(int hostAdapter, int deviceId, i
  * what was written. Used by verification. */
 VORN_EXPORT int VornControl_CorruptSector(int hostAdapter, int deviceId, uint32_t block);
 
+/* --- Scripted burns ------------------------------------------------------------ */
+
+/* A burn's progress without a burn: the engine reports to a progress object,
+ * on an engine thread, what a data burn of `totalBlocks` to one recorder
+ * reports (phases, writer states, sizes, speeds, buffer levels, remaining
+ * time, file names, log lines), and writes nothing. The user-interface tests
+ * drive their widgets with it. Pacing: `blocksPerStep` blocks every
+ * `stepMs` milliseconds, times the time scale. */
+typedef struct VornControlScriptedBurn {
+    uint32_t totalBlocks;         /* 2048-byte blocks; 0 reports an empty burn */
+    uint32_t blocksPerStep;       /* 0 = 1 */
+    uint32_t stepMs;
+    int32_t writeSpeedKBs;        /* reported as is: 65535 for "not known" */
+    int32_t speedBaseKBs;         /* 150 for CD */
+    const char *const *fileNames; /* reported in turn over the blocks; may be NULL */
+    int32_t fileCount;
+    const char *const *messages;  /* extra log lines after the start (kind info) */
+    int32_t messageCount;
+    uint32_t bufferSizeKB;        /* the recorder's buffer; 0 = no level reported */
+    /* The thread stops before writing each of these blocks (a value equal to
+     * totalBlocks stops after the last block, before writing ends) until
+     * VornControl_ResumeScriptedBurn. At most 8 are kept. */
+    const uint32_t *holdBeforeBlocks;
+    int32_t holdCount;
+} VornControlScriptedBurn;
+
+/* Starts a scripted burn on `progress` and returns at once; the script and
+ * its texts are copied. One runs at a time: returns 0 while another runs, for
+ * a handle that is not a progress object, or with totalBlocks above 2^31. */
+VORN_EXPORT int VornControl_StartScriptedBurn(VornExtendedProgress *progress,
+                                              const VornControlScriptedBurn *script);
+/* Waits, at most `timeoutMs`, until the scripted burn stands at a hold.
+ * Returns the block it holds before, or -1 on timeout or when none runs. */
+VORN_EXPORT int64_t VornControl_WaitScriptedBurnHeld(int timeoutMs);
+/* Lets a held scripted burn go on. Returns 0 when none is held. */
+VORN_EXPORT int VornControl_ResumeScriptedBurn(void);
+/* Waits, at most `timeoutMs`, until the scripted burn ended, and returns its
+ * result as VornBurn would: VORN_BURN_OK, or VORN_BURN_ABORTED when the
+ * progress object's abort flag stopped it (also while held). -1 on timeout
+ * (the burn goes on) or when none was started. Must not be called from a
+ * progress callback. */
+VORN_EXPORT int VornControl_WaitScriptedBurn(int timeoutMs);
+
 #ifdef __cplusplus
 }
 #endif
