@@ -1,6 +1,7 @@
 // The C entry points of data compilations. Each checks its handles, takes the
 // compilation's lock and catches everything: no exception reaches a C caller.
 #include "data/DataCompilation.h"
+#include "iso/IsoWriter.h"
 
 #include <cstdlib>
 #include <cstring>
@@ -509,7 +510,7 @@ VORN_EXPORT int VornDataCompilation_ImportTrack(Comp *h, VornDevice *device, int
 
 VORN_EXPORT int VornDataCompilation_CanBeWrittenAsIsoImage(Comp *h)
 {
-    return withComp(h, 0, [&](Comp &c) { return c.settings.udfType == VORN_UDF_ONLY ? 0 : 1; });
+    return withComp(h, 0, [&](Comp &c) { return vorn::engine::iso::canBeWrittenAsIsoImage(c) ? 1 : 0; });
 }
 
 // --- Labels and identifiers ---

@@ -106,6 +106,7 @@ bool hasOrigin(const Item &item)
 
 void fillTimes(Item &item, const struct stat &st)
 {
+    item.mode = static_cast<std::uint16_t>(st.st_mode & 07777);
     item.modified = st.st_mtime;
     item.accessed = st.st_atime;
     item.created = st.st_ctime;
@@ -395,6 +396,7 @@ std::unique_ptr<Item> VornDataCompilation::copyDetached(const Item &from)
     copy->priority = from.priority;
     copy->multisession = from.multisession;
     copy->flags = from.flags;
+    copy->mode = from.mode;
     copy->serial = from.serial;
     if (from.dir) {
         copy->dir = std::make_unique<Directory>();
@@ -745,7 +747,8 @@ void VornDataCompilation::layoutChanged()
     });
 }
 
-void VornDataCompilation::layoutDirectory(Item *dir, DirectoryLayout &out)
+void VornDataCompilation::layoutEntries(Item *dir, std::vector<LayoutEntry> &entries,
+                                        std::vector<std::string> &jolietNames)
 {
     const NameSet primary = settings.primaryNameSet();
     ensureNames(dir, primary);
@@ -754,7 +757,8 @@ void VornDataCompilation::layoutDirectory(Item *dir, DirectoryLayout &out)
     const NameRules rules = settings.nameRules();
     Directory &d = *dir->dir;
 
-    std::vector<LayoutEntry> entries;
+    entries.clear();
+    jolietNames.clear();
     entries.reserve(d.live);
     bool jolietCut = false;
     for (auto &child : d.children) {
@@ -765,6 +769,7 @@ void VornDataCompilation::layoutDirectory(Item *dir, DirectoryLayout &out)
         e.visible = child->name(kVisible);
         e.joliet = e.visible;
         e.isDirectory = child->isDirectory();
+        e.item = child.get();
         if (child->type == VORN_DATA_ITEM_SYMLINK)
             e.linkTarget = child->extra->linkTarget;
         jolietCut = jolietCut || (ls.joliet && utf16Units(e.visible) >
@@ -773,7 +778,6 @@ void VornDataCompilation::layoutDirectory(Item *dir, DirectoryLayout &out)
     }
     // Visible names longer than a Joliet record holds get Joliet names of
     // their own, made unique the same way as every automatic name.
-    std::vector<std::string> jolietNames;
     if (jolietCut) {
         std::vector<std::size_t> order(entries.size());
         for (std::size_t i = 0; i < order.size(); ++i)
@@ -794,7 +798,14 @@ void VornDataCompilation::layoutDirectory(Item *dir, DirectoryLayout &out)
         for (std::size_t i = 0; i < entries.size(); ++i)
             entries[i].joliet = jolietNames[i];
     }
-    out = vorn::engine::data::layoutDirectory(entries, dir == root_.get(), ls);
+}
+
+void VornDataCompilation::layoutDirectory(Item *dir, DirectoryLayout &out)
+{
+    std::vector<LayoutEntry> entries;
+    std::vector<std::string> jolietNames;
+    layoutEntries(dir, entries, jolietNames);
+    out = vorn::engine::data::layoutDirectory(entries, dir == root_.get(), settings.layoutSettings());
 }
 
 void VornDataCompilation::uncountLayout(Item *dir)

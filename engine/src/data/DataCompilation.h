@@ -100,6 +100,7 @@ struct VornDataCompilationItem {
     static constexpr std::uint32_t kMagic = 0x564F4954;  // "VOIT"
     std::uint32_t magic = kMagic;
     std::uint8_t type = VORN_DATA_ITEM_FILE;
+    std::uint16_t mode = 0;     // permission bits of the origin (0: none known)
     ::VornDataCompilation *owner = nullptr;  // null for a detached copy
     VornDataCompilationItem *parent = nullptr;
     std::uint32_t indexInParent = 0;
@@ -113,6 +114,7 @@ struct VornDataCompilationItem {
     std::int32_t priority = 0;
     std::int32_t multisession = VORN_DATA_ITEM_NEW;
     std::uint32_t flags = 0;
+    std::uint32_t extent = 0;   // first block of the file's data, set by the image layout
     std::unique_ptr<vorn::engine::data::Directory> dir;  // for folders
 
     bool isDirectory() const { return type == VORN_DATA_ITEM_DIRECTORY; }
@@ -192,6 +194,12 @@ struct VornDataCompilation {
     // Settings that change names or the layout call these afterwards.
     void namesChanged(bool isoSets, bool visibleSet);
     void layoutChanged();
+
+    // The children of `dir` as the image layout sees them, in no particular
+    // order. Joliet names that differ from the visible ones are kept in
+    // `jolietNames`, which must outlive `entries`.
+    void layoutEntries(Item *dir, std::vector<vorn::engine::data::LayoutEntry> &entries,
+                       std::vector<std::string> &jolietNames);
 
     // Test support: a full recount of what the accounting keeps.
     Totals recountTotals() const;

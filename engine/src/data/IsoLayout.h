@@ -21,6 +21,8 @@
 #include <string_view>
 #include <vector>
 
+struct VornDataCompilationItem;
+
 namespace vorn::engine::data {
 
 constexpr std::uint32_t kBlockBytes = 2048;
@@ -112,6 +114,7 @@ struct LayoutEntry {
     std::string_view joliet;   // Joliet identifier
     std::string_view linkTarget;  // non-empty for a symbolic link
     bool isDirectory = false;
+    const ::VornDataCompilationItem *item = nullptr;  // the writer's way back to the item
 };
 
 // Bytes of one entry's record in a volume, and for the primary volume with
