@@ -191,6 +191,38 @@ VORN_EXPORT int VornControl_ResumeScriptedBurn(void);
  * progress callback. */
 VORN_EXPORT int VornControl_WaitScriptedBurn(int timeoutMs);
 
+/* One report sent straight to a progress object's callback, on the calling
+ * thread, as a burn would send it: tests of a caller's callbacks reach every
+ * argument, also those a scripted burn never sends. */
+#define VORN_CONTROL_REPORT_PROGRESS 1               /* a done, b total */
+#define VORN_CONTROL_REPORT_FILE_NAME 2              /* text (NULL allowed) */
+#define VORN_CONTROL_REPORT_PHASE 3                  /* a */
+#define VORN_CONTROL_REPORT_STATUS_PHASE 4           /* a */
+#define VORN_CONTROL_REPORT_READ_SPEED 5             /* a speed, b base */
+#define VORN_CONTROL_REPORT_WRITE_SPEED 6            /* a speed, b base, c verifying */
+#define VORN_CONTROL_REPORT_REMAINING_TIME 7         /* a ms */
+#define VORN_CONTROL_REPORT_DOC_SIZE 8               /* a blocks, b bytes */
+#define VORN_CONTROL_REPORT_ENABLE_SUB_TASK 9        /* a */
+#define VORN_CONTROL_REPORT_SUB_TASK_TEXT 10         /* text */
+#define VORN_CONTROL_REPORT_SUB_TASK_PERCENT 11      /* a */
+#define VORN_CONTROL_REPORT_SUB_TASK_READ_BUFFER 12
+#define VORN_CONTROL_REPORT_MESSAGE 13               /* text, a kind */
+#define VORN_CONTROL_REPORT_WRITER_STATUS 14         /* a index, b status */
+#define VORN_CONTROL_REPORT_WRITER_PHASE 15          /* a index, b phase */
+#define VORN_CONTROL_REPORT_WRITER_BUFFER_AVAILABLE 16 /* a index, b flag */
+#define VORN_CONTROL_REPORT_WRITER_BUFFER 17         /* a index, b level, c size */
+#define VORN_CONTROL_REPORT_NUM_COPIES 18            /* a current, b total */
+
+typedef struct VornControlReport {
+    int32_t kind; /* VORN_CONTROL_REPORT_* */
+    int64_t a, b, c;
+    const char *text;
+} VornControlReport;
+
+/* Returns 1 when the callback was set and called, 0 when it is not set, the
+ * kind is unknown or the handle is not a progress object. */
+VORN_EXPORT int VornControl_SendProgressReport(VornExtendedProgress *progress, const VornControlReport *report);
+
 #ifdef __cplusplus
 }
 #endif

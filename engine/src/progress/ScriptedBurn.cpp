@@ -272,3 +272,58 @@ VORN_EXPORT int VornControl_WaitScriptedBurn(int timeoutMs)
 }
 
 }  // extern "C"
+
+namespace {
+
+using vorn::engine::progress::Callbacks;
+
+template <class F, class... A>
+int send(vorn::engine::progress::State &state, F Callbacks::*member, A... args)
+{
+    F fn = state.get(member);
+    if (!fn)
+        return 0;
+    fn(args...);
+    return 1;
+}
+
+}  // namespace
+
+extern "C" VORN_EXPORT int VornControl_SendProgressReport(VornExtendedProgress *progress,
+                                                          const VornControlReport *r)
+{
+    try {
+        auto state = vorn::engine::progress::lookup(progress);
+        if (!state || !r)
+            return 0;
+        auto &s = *state;
+        const int a = static_cast<int>(r->a), b = static_cast<int>(r->b), c = static_cast<int>(r->c);
+        switch (r->kind) {
+        case VORN_CONTROL_REPORT_PROGRESS: return send(s, &Callbacks::progress, r->a, r->b);
+        case VORN_CONTROL_REPORT_FILE_NAME: return send(s, &Callbacks::setFileName, r->text);
+        case VORN_CONTROL_REPORT_PHASE: return send(s, &Callbacks::setPhase, a);
+        case VORN_CONTROL_REPORT_STATUS_PHASE: return send(s, &Callbacks::setStatusPhase, a);
+        case VORN_CONTROL_REPORT_READ_SPEED: return send(s, &Callbacks::setReadSpeed, a, b);
+        case VORN_CONTROL_REPORT_WRITE_SPEED: return send(s, &Callbacks::setWriteSpeed, a, b, c);
+        case VORN_CONTROL_REPORT_REMAINING_TIME:
+            return send(s, &Callbacks::setRemainingTime, static_cast<std::uint32_t>(r->a));
+        case VORN_CONTROL_REPORT_DOC_SIZE: return send(s, &Callbacks::setDocSize, a, r->b);
+        case VORN_CONTROL_REPORT_ENABLE_SUB_TASK: return send(s, &Callbacks::enableSubTask, a);
+        case VORN_CONTROL_REPORT_SUB_TASK_TEXT: return send(s, &Callbacks::setSubTaskText, r->text);
+        case VORN_CONTROL_REPORT_SUB_TASK_PERCENT: return send(s, &Callbacks::setSubTaskPercent, a);
+        case VORN_CONTROL_REPORT_SUB_TASK_READ_BUFFER: return send(s, &Callbacks::setSubTaskRecBufText);
+        case VORN_CONTROL_REPORT_MESSAGE: return send(s, &Callbacks::addMessage, r->text, 0, a);
+        case VORN_CONTROL_REPORT_WRITER_STATUS: return send(s, &Callbacks::setWriterStatus, a, b);
+        case VORN_CONTROL_REPORT_WRITER_PHASE: return send(s, &Callbacks::setWriterPhase, a, b);
+        case VORN_CONTROL_REPORT_WRITER_BUFFER_AVAILABLE:
+            return send(s, &Callbacks::setWriterBufferAvailable, a, b);
+        case VORN_CONTROL_REPORT_WRITER_BUFFER:
+            return send(s, &Callbacks::setWriterBuffer, a, static_cast<std::uint32_t>(r->b),
+                        static_cast<std::uint32_t>(r->c));
+        case VORN_CONTROL_REPORT_NUM_COPIES: return send(s, &Callbacks::setNumCopies, a, 0, b);
+        default: return 0;
+        }
+    } catch (...) {
+        return 0;
+    }
+}
