@@ -32,6 +32,29 @@ GType MainWindow_GetType(void);
 /* A new main window, not shown yet, already in the main window list. */
 GtkWidget *MainWindow_New(void);
 
+/* The title shows a specific text (the burn's phase, for example) before the
+ * compilation name: "<text> - [<name>]", or with a percent
+ * "NNN% <text> - [<name>]". An empty or NULL text changes nothing. */
+void MainWindow_SetSpecificWindowTitle(GtkWidget *window, const gchar *text);
+/* Back to the plain title. */
+void MainWindow_ResetStandardTitle(GtkWidget *window);
+/* The title with the percent (0-100) before the specific text; -1 none. */
+void MainWindow_UpdateSpecificTitlePercentage(GtkWidget *window, gint percent);
+
+/* The burn's message on the status bar: replaces the previous one; NULL
+ * removes it. */
+void MainWindow_SetBurnStatusMessage(GtkWidget *window, const gchar *text);
+void MainWindow_RemoveBurnStatusMessage(GtkWidget *window);
+
+/* A burn of the window's compilation starts: the burn widget takes the
+ * compilation's place (the window keeps a reference while it shows it), its
+ * abort button becomes the window's default, the window is stored as the
+ * burn's "Parent main window", and the window refuses to close until the
+ * burn finished. */
+void MainWindow_BurnStarted(GtkWidget *window, GtkWidget *burnWidget);
+void MainWindow_BurnFinished(GtkWidget *window);
+gboolean MainWindow_IsBurnRunning(GtkWidget *window);
+
 G_END_DECLS
 
 #endif
