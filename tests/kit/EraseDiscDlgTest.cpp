@@ -463,9 +463,10 @@ TEST_F(EraseSettingsTest, BothDialogsDrawOnScreen)
 {
     makeWrittenDisc("rw.vrn", VORN_MEDIUM_CD_RW, 3000, 4);
     startWithDrives("rw.vrn");
-    VornControl_SetTimeScale(0.2);
-    const VornDeviceEntry writer = entryOf("Vorn DVD Writer");
     const char *wait = std::getenv("VORN_SCREENSHOT_WAIT");
+    // Real time for a screenshot, so the erase is still running when it is taken.
+    VornControl_SetTimeScale(wait ? 1.0 : 0.2);
+    const VornDeviceEntry writer = entryOf("Vorn DVD Writer");
     const gint64 waitMs = wait ? std::atoi(wait) : 0;
     auto linger = [&](gint64 ms) {
         const gint64 until = g_get_monotonic_time() + ms * G_TIME_SPAN_MILLISECOND;
