@@ -112,6 +112,14 @@ void fillTimes(Item &item, const struct stat &st)
     item.created = st.st_ctime;
 }
 
+// The order in which automatic names are handed out.
+bool resolvesBefore(const Item *a, const Item *b)
+{
+    if (int c = a->original.compare(b->original))
+        return c < 0;
+    return a->serial < b->serial;
+}
+
 // Runs `fn` on the item and everything below it.
 void forEach(Item &item, const std::function<void(Item &)> &fn)
 {
@@ -483,6 +491,10 @@ bool VornDataCompilation::setName(Item *item, std::string_view name, int kind)
         if (Item *other = lookup(parent, name, kind); other && other != item)
             return false;
         d.names[set].erase(item);
+        if (d.last[set] == item) {
+            d.last[set] = nullptr;
+            d.lastKnown[set] = false;
+        }
         if (!item->extra)
             item->extra = std::make_unique<ItemExtra>();
         item->extra->userNames[set] = std::string(name);
@@ -514,17 +526,34 @@ void VornDataCompilation::addNames(Item *dir, Item *item)
             continue;
         }
         // A candidate nobody in the folder has leaves every other name as it
-        // was; anything else is settled by resolving the folder again.
-        std::string candidate =
-            composeName(s, candidateName(s, item->original, item->isDirectory(), rules), 0, rules);
-        if (d.names[s].find(candidate)) {
-            d.nameGen[s] = 0;
-            continue;
+        // was. A clash is settled here only when the item comes last in
+        // resolution order: everyone else chose before it, so it takes the
+        // first free number. Anything else resolves the folder again.
+        const Candidate candidate = candidateName(s, item->original, item->isDirectory(), rules);
+        std::string name = composeName(s, candidate, 0, rules);
+        const bool comesLast = d.lastKnown[s] && (!d.last[s] || resolvesBefore(d.last[s], item));
+        if (d.names[s].find(name)) {
+            if (!comesLast) {
+                d.nameGen[s] = 0;
+                continue;
+            }
+            unsigned &next = d.nextNumber[s][name];
+            unsigned n = std::max(next, 1u);
+            std::string numberedName = composeName(s, candidate, n, rules);
+            while (d.names[s].find(numberedName))
+                numberedName = composeName(s, candidate, ++n, rules);
+            next = n + 1;
+            ++d.numbered[s];
+            name = std::move(numberedName);
         }
-        if (s == kVisible && candidate == item->original)
+        if (comesLast || (d.lastKnown[s] && !d.last[s]))
+            d.last[s] = item;
+        else if (d.lastKnown[s] && resolvesBefore(d.last[s], item))
+            d.last[s] = item;
+        if (s == kVisible && name == item->original)
             item->autoNames[s].clear();
         else
-            item->autoNames[s] = std::move(candidate);
+            item->autoNames[s] = std::move(name);
         d.names[s].insert(item);
     }
 }
@@ -537,6 +566,10 @@ void VornDataCompilation::removeNames(Item *dir, Item *item)
         // Without numbered names nobody waits for the freed name.
         if (d.numbered[s] > 0)
             d.nameGen[s] = 0;
+        if (d.last[s] == item) {
+            d.last[s] = nullptr;
+            d.lastKnown[s] = false;
+        }
     }
 }
 
@@ -567,19 +600,25 @@ void VornDataCompilation::resolveNames(Item *dir, NameSet set)
             pool.push_back(child.get());
         }
     }
-    std::sort(pool.begin(), pool.end(), [](const Item *a, const Item *b) {
-        if (int c = a->original.compare(b->original))
-            return c < 0;
-        return a->serial < b->serial;
-    });
+    std::sort(pool.begin(), pool.end(), resolvesBefore);
     std::uint32_t numbered = 0;
+    auto &nextNumber = d.nextNumber[set];
+    nextNumber.clear();
     for (Item *item : pool) {
         const Candidate candidate = candidateName(set, item->original, item->isDirectory(), rules);
-        unsigned n = 0;
         std::string name = composeName(set, candidate, 0, rules);
-        while (taken.count(name))
-            name = composeName(set, candidate, ++n, rules);
-        numbered += n ? 1 : 0;
+        if (taken.count(name)) {
+            // Numbers below the hint were taken when tried, and taken names
+            // stay taken while resolving: no need to try them again.
+            unsigned &next = nextNumber[name];
+            unsigned n = std::max(next, 1u);
+            std::string numberedName = composeName(set, candidate, n, rules);
+            while (taken.count(numberedName))
+                numberedName = composeName(set, candidate, ++n, rules);
+            next = n + 1;
+            ++numbered;
+            name = std::move(numberedName);
+        }
         if (set == kVisible && name == item->original)
             item->autoNames[set].clear();
         else
@@ -588,6 +627,8 @@ void VornDataCompilation::resolveNames(Item *dir, NameSet set)
         d.names[set].insert(item);
     }
     d.numbered[set] = numbered;
+    d.last[set] = pool.empty() ? nullptr : pool.back();
+    d.lastKnown[set] = true;
     d.nameGen[set] = nameGen_[set];
     if (set == kVisible)
         d.listingSorted = d.live < 2;

@@ -137,6 +137,14 @@ struct Directory {
     NameIndex names[3];
     std::uint32_t nameGen[3] = {};   // equals the compilation's when the set is resolved
     std::uint32_t numbered[3] = {};  // items whose automatic name carries "~n"
+    // While a set is resolved: the item with automatic names that sorts
+    // last (null for none; unknown after it left), and per plain candidate
+    // the first number not yet tried. An item sorting after every other one
+    // takes its name without touching the rest, so adding in sorted order
+    // never resolves the folder again.
+    Item *last[3] = {};
+    bool lastKnown[3] = {true, true, true};
+    std::unordered_map<std::string, unsigned> nextNumber[3];
     std::uint32_t layoutGen = 0;
     bool layoutCounted = false;
     DirectoryLayout layout;

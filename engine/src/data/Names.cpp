@@ -137,12 +137,13 @@ Candidate candidateName(NameSet set, std::string_view original, bool isDirectory
             auto [base, ext] = splitExtension(original);
             c.base = isoMap(base, rules.asciiCharset, false);
             if (ext.size() > 1) {
-                c.ext = "." + isoMap(ext.substr(1), rules.asciiCharset, false);
+                c.ext.assign(1, '.');
+                c.ext.append(isoMap(ext.substr(1), rules.asciiCharset, false));
                 c.ext.resize(std::min<std::size_t>(c.ext.size(), set == kIso1 ? 4 : 16));
             }
         }
         if (c.base.empty())
-            c.base = "_";
+            c.base.assign(1, '_');
         c.base.resize(std::min(c.base.size(), isoBaseLimit(set, c)));
         return c;
     }
@@ -163,7 +164,7 @@ Candidate candidateName(NameSet set, std::string_view original, bool isDirectory
             i += ch.len;
         }
         if (cleaned.empty() || cleaned == "." || cleaned == "..")
-            cleaned = "_";
+            cleaned.assign(1, '_');
     } else {
         cleaned.assign(original);
     }
@@ -182,11 +183,18 @@ Candidate candidateName(NameSet set, std::string_view original, bool isDirectory
 
 std::string composeName(NameSet set, const Candidate &c, unsigned n, const NameRules &rules)
 {
-    const std::string suffix = n ? "~" + std::to_string(n) : std::string();
+    std::string suffix;
+    if (n) {
+        suffix.assign(1, '~');
+        suffix.append(std::to_string(n));
+    }
     if (set == kIso1 || set == kIso2) {
         const std::size_t limit = isoBaseLimit(set, c);
         const std::size_t keep = suffix.size() < limit ? limit - suffix.size() : 0;
-        return c.base.substr(0, std::min(keep, c.base.size())) + suffix + c.ext;
+        std::string out = c.base.substr(0, std::min(keep, c.base.size()));
+        out.append(suffix);
+        out.append(c.ext);
+        return out;
     }
     constexpr std::size_t kNone = static_cast<std::size_t>(-1);
     std::size_t maxChars = kNone, maxUnits = kNone, maxBytes = 0;
@@ -204,7 +212,9 @@ std::string composeName(NameSet set, const Candidate &c, unsigned n, const NameR
         maxUnits = limit > reserved ? limit - reserved : 0;
     }
     std::string out(utf8Cut(c.base, maxChars, maxUnits, maxBytes));
-    return out + suffix + c.ext;
+    out.append(suffix);
+    out.append(c.ext);
+    return out;
 }
 
 bool isValidUserName(NameSet set, std::string_view name, bool isDirectory, const NameRules &rules)
