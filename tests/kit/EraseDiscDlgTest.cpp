@@ -12,10 +12,14 @@
 #include "RecorderComboBox.h"
 #include "SpeedComboBox.h"
 #include "TestDialogs.h"
+#include "VornKitDevicesManagement.h"
+#include "VornKitUtil.h"
+#include "VornSCSIDeviceInfo.h"
 #include "VrnDisc.h"
 
 #include <algorithm>
 #include <cstdlib>
+#include <cstring>
 #include <functional>
 #include <string>
 #include <vector>
@@ -183,6 +187,78 @@ TEST_F(EraseResultTest, EveryOutcomeIsToldWithItsTextAndReachesTheSignal)
         EXPECT_EQ(told.back().kind, c.kind);
         EXPECT_EQ(told.back().text, c.text);
     }
+}
+
+TEST_F(EraseResultTest, ADriveThisProgramHoldsIsNotErasedUnlessLockingIsOff)
+{
+    auto rw = makeWrittenDisc("rw.vrn", VORN_MEDIUM_CD_RW, 3000, 4);
+    startWithDrives("rw.vrn");
+    VornControl_SetTimeScale(0.001);
+    const VornDeviceEntry writer = entryOf("Vorn DVD Writer");
+    // A burn on this thread holds the drive.
+    ASSERT_TRUE(VornKit_DevicesManagement_LockDevice(&writer));
+    GtkWidget *window = progressWindow(writer, VORN_ERASE_QUICK, VORN_ERASE_NO_EJECT);
+    ASSERT_EQ(start(window), 1);
+    ASSERT_TRUE(waitDone(1));
+    EXPECT_EQ(done, (std::vector<int>{VORN_ERASE_DRIVE_IN_USE}));
+    EXPECT_EQ(resultMessages().back().text, "Drive is in use by another application");
+    auto disc = vrn::VrnDisc::open(rw, vrn::VrnDisc::Access::ReadOnly);
+    ASSERT_TRUE(disc.ok());
+    EXPECT_EQ(disc.value().tracks().size(), 1u) << "the held drive's disc is untouched";
+
+    // The engine's own question during a burn erases without locking.
+    {
+        GdkLock gdk;
+        VornKit_EraseDiscDlg_SetDeviceLocking(window, FALSE);
+    }
+    ASSERT_EQ(start(window), 1);
+    ASSERT_TRUE(waitDone(2));
+    EXPECT_EQ(done.back(), VORN_ERASE_OK);
+    EXPECT_TRUE(VornKit_DevicesManagement_UnlockDevice(&writer));
+}
+
+TEST_F(EraseResultTest, MediumIconsFollowTheMediumFamily)
+{
+    gchar *dirText = VornKit_Util_GetImagesDirectory();
+    const std::string images = dirText;
+    g_free(dirText);
+    const std::vector<std::pair<guint32, std::string>> families = {
+        {VORN_MEDIUM_CD_RW, "cd"},       {VORN_MEDIUM_DVD_PLUS_RW, "dvd"}, {VORN_MEDIUM_DVD_RAM, "dvd"},
+        {VORN_MEDIUM_HDDVD_RW, "hddvd"}, {VORN_MEDIUM_HDDVD_ROM, "hddvd"}, {VORN_MEDIUM_BD_RE, "bd"},
+        {VORN_MEDIUM_BD_ROM, "bd"},      {VORN_MEDIUM_NONE, "cd"}};
+    const int sizes[] = {16, 24, 32, 48};
+    for (const auto &[medium, family] : families) {
+        for (int index = 0; index < 4; ++index) {
+            SCOPED_TRACE(family + " " + std::to_string(sizes[index]));
+            GdkPixbuf *icon = VornKit_EraseDiscDlg_GetEraseDiscPixbuf(medium, index);
+            const std::string path =
+                images + "/erasedisc/vornkit-erase_" + family + "_icon-" + std::to_string(sizes[index]) + ".png";
+            GdkPixbuf *expected = gdk_pixbuf_new_from_file(path.c_str(), nullptr);
+            ASSERT_NE(icon, nullptr);
+            ASSERT_NE(expected, nullptr);
+            EXPECT_EQ(gdk_pixbuf_get_width(icon), sizes[index]);
+            const gsize length = gdk_pixbuf_get_byte_length(icon);
+            ASSERT_EQ(length, gdk_pixbuf_get_byte_length(expected));
+            EXPECT_EQ(std::memcmp(gdk_pixbuf_read_pixels(icon), gdk_pixbuf_read_pixels(expected), length), 0);
+            g_object_unref(icon);
+            g_object_unref(expected);
+        }
+    }
+    EXPECT_EQ(VornKit_EraseDiscDlg_GetEraseDiscPixbuf(VORN_MEDIUM_CD_RW, 4), nullptr);
+    EXPECT_EQ(VornKit_EraseDiscDlg_GetEraseDiscPixbuf(VORN_MEDIUM_CD_RW, -1), nullptr);
+
+    GdkLock gdk;
+    GtkWidget *window = keep(VornKit_EraseDiscDlg_New(nullptr));
+    EXPECT_EQ(VornKit_EraseDiscDlg_SetMediumType(window, VORN_MEDIUM_BD_RE), 1);
+    GtkWidget *other = keep(gtk_window_new(GTK_WINDOW_TOPLEVEL));
+    EXPECT_EQ(VornKit_EraseDiscDlg_SetMediumType(other, VORN_MEDIUM_BD_RE), 0);
+    EXPECT_EQ(VornKit_EraseDiscDlg_SetEraseMode(other, VORN_ERASE_FULL), 0);
+    EXPECT_EQ(VornKit_EraseDiscDlg_StartErasingProcess(other), 0);
+    EXPECT_EQ(VornKit_EraseDiscDlg_StartErasingProcess(window), 0) << "no device set";
+    VornDeviceEntry invalid;
+    VornKit_VornSCSIDeviceInfo_InitInvalidDeviceInfo(&invalid);
+    EXPECT_EQ(VornKit_EraseDiscDlg_SetDeviceInfo(window, &invalid), 0);
+    EXPECT_EQ(VornKit_EraseSettingsDlg_SetDeviceInfo(other, &invalid), 0);
 }
 
 TEST_F(EraseContainerTest, FullEraseZeroesEveryBlockAndLeavesABlankDisc)
