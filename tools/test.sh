@@ -15,5 +15,5 @@ cmake --build "$build" -j"$jobs"
 cd "$build"
 # One virtual X server serves every test; tests that need no display ignore it,
 # and the ones that check the no-display path unset DISPLAY themselves.
-exec xvfb-run -a -s "-screen 0 1280x1024x24" \
+exec xvfb-run -a -s "-screen 0 1280x1024x24 -maxclients 512" \
   ctest --output-on-failure --timeout 300 -j"$jobs" "$@"
