@@ -524,6 +524,20 @@ typedef struct VornWriteDescription {
 #define VORN_BURN_DISC_CLOSED 17
 #define VORN_BURN_READ_ERROR 18
 #define VORN_BURN_DRIVE_BUSY 19
+#define VORN_BURN_COMPILATION_REFUSED 20 /* the image writer cannot lay the compilation out */
+
+/* Burns the compilation of `description` with the drive `device` and blocks
+ * until it is done; runs on the caller's thread, which receives every
+ * progress callback. `formatCode` must be VORN_BURN_MAGIC and `reserved`
+ * NULL; `flags` are VORN_BURN_* bits (at least one of speed test, simulate
+ * and write); `speedKBs` is the writing speed in KB/s, 0 the fastest. The
+ * description and its compilation are borrowed for the call. Returns a
+ * VORN_BURN_* result; the error log's last line names a failure. After a
+ * successful write the data compilation's multisession type says what it can
+ * do next: VORN_MULTISESSION_CONTINUE for a disc left appendable, else
+ * VORN_MULTISESSION_NONE. */
+VORN_EXPORT int VornBurn(VornDevice *device, int formatCode, const VornWriteDescription *description,
+                         uint32_t flags, int32_t speedKBs, void *reserved);
 
 /* Erase modes and flags, and results. */
 #define VORN_ERASE_FULL 0

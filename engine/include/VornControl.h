@@ -148,6 +148,11 @@ VORN_EXPORT int VornControl_FailWriteAfterBytes(int hostAdapter, int deviceId, i
  * what was written. Used by verification. */
 VORN_EXPORT int VornControl_CorruptSector(int hostAdapter, int deviceId, uint32_t block);
 
+/* The file the image recorder writes next (".vrn": a disc container,
+ * anything else: a plain ISO 9660 image); NULL or "" clears it. Kept across
+ * burns and VornDone. Returns 1. */
+VORN_EXPORT int VornControl_SetImageFileName(const char *path);
+
 /* --- Scripted burns ------------------------------------------------------------ */
 
 /* A burn's progress without a burn: the engine reports to a progress object,

@@ -44,6 +44,34 @@ inline constexpr int kEraseDiscNotSupported = 506;  // %1 drive
 inline constexpr int kEraseWriteFailed = 507;       // %1 drive, %2 reason
 inline constexpr int kErasedQuick = 508;            // %1 drive
 inline constexpr int kErasedFull = 509;             // %1 drive
+inline constexpr int kBurnBadFormat = 600;
+inline constexpr int kBurnBadHandle = 601;
+inline constexpr int kBurnKindNotSupported = 602;   // %1 kind
+inline constexpr int kBurnBadFlags = 603;           // %1 flags
+inline constexpr int kBurnNoImageName = 604;
+inline constexpr int kBurnNoLanguageFile = 605;
+inline constexpr int kBurnInjectedFailure = 606;    // %1 result
+inline constexpr int kBurnDeviceGone = 607;         // %1 drive
+inline constexpr int kBurnCannotWriteMedium = 608;  // %1 drive, %2 medium
+inline constexpr int kBurnDiscClosed = 609;         // %1 drive
+inline constexpr int kBurnUnfinishedTrack = 610;    // %1 drive
+inline constexpr int kBurnDiscNotBlank = 611;       // %1 drive
+inline constexpr int kBurnDiscTooSmall = 612;       // %1 blocks, %2 drive, %3 free blocks
+inline constexpr int kBurnTooLargeForMedium = 613;  // %1 blocks, %2 media
+inline constexpr int kBurnNoSpace = 614;            // %1 file, %2 bytes needed, %3 bytes free
+inline constexpr int kBurnImageFull = 615;          // %1 file
+inline constexpr int kBurnImageFailed = 616;        // %1 file, %2 reason
+inline constexpr int kBurnDiscWriteFailed = 617;    // %1 drive, %2 reason
+inline constexpr int kBurnSourceChanged = 618;      // %1 file
+inline constexpr int kBurnSourceUnreadable = 619;   // %1 reason
+inline constexpr int kBurnCannotLayOut = 620;       // %1 reason
+inline constexpr int kBurnCompilationChanged = 621;
+inline constexpr int kBurnAborted = 622;
+inline constexpr int kBurnSpeedTested = 623;        // %1 KB/s of the sources, %2 KB/s written
+inline constexpr int kBurnHistoryWritten = 624;     // %1 drive, %2 blocks
+inline constexpr int kBurnHistoryTested = 625;      // %1 drive, %2 blocks
+inline constexpr int kBurnHistoryFailed = 626;      // %1 drive, %2 result, %3 message
+inline constexpr int kBurnInternalError = 627;
 }  // namespace msg
 
 class Messages {
