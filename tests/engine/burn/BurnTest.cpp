@@ -508,6 +508,24 @@ TEST_F(BurnTest, DriveStatesRefuseWithTheirCodes)
     EXPECT_EQ(burnTo(open(kWriterHa, 1), kWrite), VORN_BURN_READ_ERROR);
 }
 
+TEST_F(BurnTest, DiscThatFitsExactlyTakesTheCompilationAndOneBlockLessRefuses)
+{
+    const std::uint32_t need = VornDataCompilation_GetTotalBlocks(comp);
+    VornDevice *writer = open(kWriterHa, kWriterId);
+    ASSERT_EQ(VornControl_RemoveDisc(kWriterHa, kWriterId), 1);
+    ASSERT_TRUE(vrn::VrnDisc::create(dir / "short.vrn", VORN_MEDIUM_CD_R, need - 1).ok());
+    ASSERT_EQ(VornControl_InsertDisc(kWriterHa, kWriterId, (dir / "short.vrn").c_str()), 1);
+    const std::string before = bytesOf(dir / "short.vrn");
+    EXPECT_EQ(burnTo(writer, kWrite), VORN_BURN_DISC_TOO_SMALL);
+    EXPECT_NE(lastLogLine().find(std::to_string(need) + " blocks"), std::string::npos) << lastLogLine();
+    EXPECT_EQ(bytesOf(dir / "short.vrn"), before);
+
+    ASSERT_EQ(VornControl_RemoveDisc(kWriterHa, kWriterId), 1);
+    ASSERT_TRUE(vrn::VrnDisc::create(dir / "exact.vrn", VORN_MEDIUM_CD_R, need).ok());
+    ASSERT_EQ(VornControl_InsertDisc(kWriterHa, kWriterId, (dir / "exact.vrn").c_str()), 1);
+    EXPECT_EQ(burnTo(writer, kWrite), VORN_BURN_OK) << lastLogLine();
+}
+
 TEST_F(BurnTest, EveryBurnAppendsOneHistoryLine)
 {
     const std::string folder = dir.path().string();
