@@ -434,8 +434,8 @@ struct Outcome {
 
 class Burn {
 public:
-    Burn(Engine &e, VornDataCompilation &c, VornExtendedProgress *progress, std::uint32_t flags)
-        : e_(e), c_(c), driver_(progress), flags_(flags)
+    Burn(Engine &e, VornDataCompilation &c, VornExtendedProgress *progress)
+        : e_(e), c_(c), driver_(progress)
     {
         std::lock_guard lock(e.mu);
         texts_ = e.messages;
@@ -568,7 +568,6 @@ private:
     Engine &e_;
     VornDataCompilation &c_;
     Driver driver_;
-    std::uint32_t flags_;
     Messages texts_;
     VornIdleCallback idle_ = nullptr;
     void *idleData_ = nullptr;
@@ -884,7 +883,7 @@ int burn(VornDevice *device, int formatCode, const VornWriteDescription *descrip
         std::lock_guard lock(c->mu);
         progress = c->progress;
     }
-    Burn b(e, *c, progress, flags);
+    Burn b(e, *c, progress);
     Outcome out;
     if (b.abortRequested()) {
         out = {VORN_BURN_ABORTED, texts.get(msg::kBurnAborted)};
