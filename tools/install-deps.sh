@@ -7,6 +7,7 @@ packages=(
   # tools the tests read our outputs with, and the virtual display
   xvfb xauth x11-apps fonts-dejavu-core imagemagick
   xorriso genisoimage p7zip-full sox cdrdao dosfstools
+  fdisk  # sfdisk, for the partition table of hard-disk boot images in the tests
   libisofs-dev  # the image library's own reader, an outside check of our images
   # build
   build-essential cmake ninja-build pkg-config ccache git

@@ -75,6 +75,7 @@ const std::map<int, std::string> &builtIn()
         {msg::kBurnHistoryTested, "Tested a burn of %2 blocks with %1."},
         {msg::kBurnHistoryFailed, "Burn with %1 failed (result %2): %3"},
         {msg::kBurnInternalError, "The burn stopped on an internal error."},
+        {msg::kImportFailed, "The session cannot be imported: %1"},
     };
     return texts;
 }

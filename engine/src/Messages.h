@@ -72,6 +72,7 @@ inline constexpr int kBurnHistoryWritten = 624;     // %1 drive, %2 blocks
 inline constexpr int kBurnHistoryTested = 625;      // %1 drive, %2 blocks
 inline constexpr int kBurnHistoryFailed = 626;      // %1 drive, %2 result, %3 message
 inline constexpr int kBurnInternalError = 627;
+inline constexpr int kImportFailed = 700;          // %1 reason
 }  // namespace msg
 
 class Messages {

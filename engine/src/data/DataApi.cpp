@@ -1,6 +1,7 @@
 // The C entry points of data compilations. Each checks its handles, takes the
 // compilation's lock and catches everything: no exception reaches a C caller.
 #include "data/DataCompilation.h"
+#include "import/SessionImport.h"
 #include "iso/IsoWriter.h"
 
 #include <cstdlib>
@@ -504,8 +505,11 @@ VORN_EXPORT char *VornDataCompilation_GetBootMessage(Comp *h)
 
 VORN_EXPORT int VornDataCompilation_ImportTrack(Comp *h, VornDevice *device, int track)
 {
-    // Reading a previous session is not available yet: nothing is imported.
-    return withComp(h, 0, [&](Comp &) { return 0; });
+    // The disc is read without the compilation's lock, which the import takes
+    // only to enter what it read.
+    if (!h || h->magic != Comp::kMagic)
+        return 0;
+    return vorn::engine::import::importFromDevice(*h, device, track);
 }
 
 VORN_EXPORT int VornDataCompilation_CanBeWrittenAsIsoImage(Comp *h)

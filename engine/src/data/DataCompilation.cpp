@@ -1,5 +1,7 @@
 #include "data/DataCompilation.h"
 
+#include "iso/ElTorito.h"
+
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -169,6 +171,7 @@ LayoutSettings Settings::layoutSettings() const
     s.rockRidge = rockRidge != 0;
     s.versionSuffix = versionAddition != 0;
     s.modeXa = modeXa != 0;
+    s.elTorito = bootable != 0 && !bootImage.empty();
     return s;
 }
 
@@ -406,6 +409,7 @@ std::unique_ptr<Item> VornDataCompilation::copyDetached(const Item &from)
     copy->flags = from.flags;
     copy->mode = from.mode;
     copy->serial = from.serial;
+    copy->extent = from.extent;  // where an imported file lies on the disc
     if (from.dir) {
         copy->dir = std::make_unique<Directory>();
         auto &children = copy->dir->children;
@@ -887,8 +891,10 @@ std::uint64_t VornDataCompilation::overheadBlocks()
             applyLayout(dir);
         dirtyLayout_.clear();
     }
+    // The boot catalog and image count as structure: they are no file.
     return vorn::engine::data::overheadBlocks(extentBlocks_, continuationBlocks_, pathTableBytes_,
-                                              settings.layoutSettings());
+                                              settings.layoutSettings()) +
+           vorn::engine::iso::bootBlocks(settings);
 }
 
 std::uint64_t VornDataCompilation::totalBlocks()
@@ -940,5 +946,6 @@ std::uint64_t VornDataCompilation::recountOverheadBlocks()
         continuation += layout.continuationBlocks;
     });
     return vorn::engine::data::overheadBlocks(extents, continuation, pathTables,
-                                              settings.layoutSettings());
+                                              settings.layoutSettings()) +
+           vorn::engine::iso::bootBlocks(settings);
 }

@@ -250,7 +250,7 @@ DirectoryLayout layoutDirectory(std::vector<LayoutEntry> &entries, bool isRoot,
 
 std::uint64_t descriptorAreaBlocks(const LayoutSettings &s)
 {
-    return kSystemAreaBlocks + 1 + (s.joliet ? 1 : 0) + (s.iso1999 ? 1 : 0) + 1;
+    return kSystemAreaBlocks + 1 + (s.elTorito ? 1 : 0) + (s.joliet ? 1 : 0) + (s.iso1999 ? 1 : 0) + 1;
 }
 
 std::uint64_t overheadBlocks(std::uint64_t extentBlocks, std::uint64_t continuationBlocks,

@@ -48,6 +48,7 @@ struct LayoutSettings {
     bool rockRidge = true;
     bool versionSuffix = true;  // ";1" after file names of the primary and Joliet volumes
     bool modeXa = false;
+    bool elTorito = false;  // a boot record descriptor follows the primary one
 };
 
 inline std::uint64_t blocksFor(std::uint64_t bytes)

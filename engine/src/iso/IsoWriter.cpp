@@ -1,5 +1,6 @@
 #include "iso/IsoWriter.h"
 
+#include "iso/ElTorito.h"
 #include "iso/Encoding.h"
 
 #include <fcntl.h>
@@ -11,6 +12,7 @@
 #include <cerrno>
 #include <cstring>
 #include <deque>
+#include <optional>
 #include <stdexcept>
 #include <unordered_map>
 
@@ -75,7 +77,12 @@ void sortFor(Volume v, std::vector<LayoutEntry> &entries)
 // The buffer between the producer and the sink; it counts what it passed on.
 class Output {
 public:
-    Output(BlockSink &sink) : sink_(sink) { buf_.reserve(kFlushBytes + 64 * 1024); }
+    // `base` is the block the sink's first byte lands on: 0 for a first
+    // session, the session's start for a later one.
+    Output(BlockSink &sink, std::uint64_t base) : sink_(sink), base_(base)
+    {
+        buf_.reserve(kFlushBytes + 64 * 1024);
+    }
 
     std::uint8_t *grow(std::size_t n)
     {
@@ -90,7 +97,7 @@ public:
         if (rest)
             grow(kBlockBytes - rest);
     }
-    std::uint64_t block() const { return (flushed_ + buf_.size()) / kBlockBytes; }
+    std::uint64_t block() const { return base_ + (flushed_ + buf_.size()) / kBlockBytes; }
     void expectBlock(std::uint64_t lba, const char *what) const
     {
         if ((flushed_ + buf_.size()) % kBlockBytes || block() != lba)
@@ -119,6 +126,7 @@ public:
 private:
     BlockSink &sink_;
     std::vector<std::uint8_t> buf_;
+    std::uint64_t base_ = 0;
     std::uint64_t flushed_ = 0;
 };
 
@@ -126,7 +134,7 @@ class Writer {
 public:
     Writer(VornDataCompilation &c, std::int64_t now)
         : c_(c), st_(c.settings), ls_(c.settings.layoutSettings()), primarySet_(c.settings.primaryNameSet()),
-          now_(now < 0 ? static_cast<std::int64_t>(std::time(nullptr)) : now)
+          now_(now < 0 ? static_cast<std::int64_t>(std::time(nullptr)) : now), base_(c.alreadyOnDiscBlocks)
     {
     }
 
@@ -164,6 +172,11 @@ private:
     std::uint64_t pathTableBytes_[kVolumes] = {};
     std::uint32_t pathTableLba_[kVolumes][2] = {};
     std::uint64_t total_ = 0;
+    // Block addresses are those of the disc: a session after imported ones
+    // starts at `base_`, and its volume space reaches to `total_`.
+    std::uint64_t base_ = 0;
+    std::optional<BootImage> boot_;
+    std::uint32_t catalogLba_ = 0, bootLba_ = 0;
 };
 
 Writer::Times Writer::timesOf(const Item &item) const
@@ -215,9 +228,6 @@ void Writer::collect()
         c_.layoutEntries(dir, entries, jolietCut);
         for (const LayoutEntry &e : entries) {
             auto *item = const_cast<Item *>(e.item);
-            if (item->multisession == VORN_DATA_ITEM_IMPORTED_FILE ||
-                item->multisession == VORN_DATA_ITEM_IMPORTED_DIRECTORY)
-                throw WriteError("Items of a previous session cannot be written to an image yet.");
             if (item->isDirectory()) {
                 DirNode node;
                 node.item = item;
@@ -236,7 +246,10 @@ void Writer::collect()
                 if (item->size > kMaxFileBytes)
                     throw WriteError("The file \"" + c_.fullPath(item, VORN_NAME_VISIBLE) +
                                      "\" is larger than an ISO 9660 file can be (4 GiB - 1 byte).");
-                files_.push_back(item);
+                // Files of a previous session stay where they are; only
+                // their records are written again.
+                if (item->multisession != VORN_DATA_ITEM_IMPORTED_FILE)
+                    files_.push_back(item);
             }
         }
     }
@@ -278,7 +291,7 @@ std::uint64_t Writer::plan()
         }
     }
 
-    std::uint64_t next = descriptorAreaBlocks(ls_);
+    std::uint64_t next = base_ + descriptorAreaBlocks(ls_);
     for (int v = 0; v < kVolumes; ++v) {
         if (!volumeOn(static_cast<Volume>(v), ls_))
             continue;
@@ -301,6 +314,18 @@ std::uint64_t Writer::plan()
         d.ceBlocks = static_cast<std::uint32_t>(d.item->dir->layout.continuationBlocks);
         next += d.ceBlocks;
     }
+    if (st_.bootable && !ls_.elTorito)
+        throw WriteError("No boot image was chosen for the bootable disc.");
+    if (ls_.elTorito) {
+        BootImage boot;
+        std::string error;
+        if (!inspectBootImage(st_, boot, error))
+            throw WriteError(error);
+        catalogLba_ = static_cast<std::uint32_t>(next++);
+        bootLba_ = static_cast<std::uint32_t>(next);
+        next += blocksFor(boot.bytes);
+        boot_ = std::move(boot);
+    }
     // File data, higher priorities first, otherwise in folder order.
     std::stable_sort(files_.begin(), files_.end(),
                      [](const Item *a, const Item *b) { return a->priority > b->priority; });
@@ -315,7 +340,7 @@ std::uint64_t Writer::plan()
         throw WriteError("Internal error: the image layout (" + std::to_string(total_) +
                          " blocks) disagrees with the size accounting (" + std::to_string(accounted) +
                          " blocks).");
-    return total_;
+    return total_ - base_;
 }
 
 void Writer::putRecord(std::uint8_t *p, std::size_t len, std::uint32_t lba, std::uint64_t size,
@@ -361,6 +386,9 @@ void Writer::descriptors(Output &out)
     out.grow(kSystemAreaBlocks * kBlockBytes);
     for (int vi = 0; vi < kVolumes; ++vi) {
         const auto v = static_cast<Volume>(vi);
+        // The boot record comes right after the primary descriptor.
+        if (v == kJoliet && boot_)
+            putBootRecord(out.grow(kBlockBytes), catalogLba_);
         if (!volumeOn(v, ls_))
             continue;
         std::uint8_t *p = out.grow(kBlockBytes);
@@ -624,7 +652,7 @@ void Writer::fileData(Output &out, const WriteOptions &options)
         sinceReport += f->size;
         if (options.progress && sinceReport >= (8u << 20)) {
             sinceReport = 0;
-            if (!options.progress(out.block(), total_))
+            if (!options.progress(out.block() - base_, total_ - base_))
                 throw Cancelled{};
         }
     }
@@ -632,7 +660,7 @@ void Writer::fileData(Output &out, const WriteOptions &options)
 
 void Writer::produce(BlockSink &sink, const WriteOptions &options)
 {
-    Output out(sink);
+    Output out(sink, base_);
     descriptors(out);
     for (int v = 0; v < kVolumes; ++v) {
         if (!volumeOn(static_cast<Volume>(v), ls_))
@@ -652,14 +680,29 @@ void Writer::produce(BlockSink &sink, const WriteOptions &options)
         out.append(ce.data(), ce.size());
         out.maybeFlush();
     }
-    if (options.progress && !options.progress(out.block(), total_))
+    if (boot_) {
+        out.expectBlock(catalogLba_, "boot catalog");
+        putBootCatalog(out.grow(kBlockBytes), *boot_, bootLba_);
+        out.expectBlock(bootLba_, "boot image");
+        std::string error;
+        if (!copyBootImage(
+                *boot_,
+                [&](const std::uint8_t *p, std::size_t n) {
+                    out.append(p, n);
+                    out.maybeFlush();
+                },
+                error))
+            throw WriteError(error);
+        out.padBlock();
+    }
+    if (options.progress && !options.progress(out.block() - base_, total_ - base_))
         throw Cancelled{};
     fileData(out, options);
     out.flush();
     if (out.block() != total_)
         throw WriteError("Internal error: the image ended before its planned size.");
     if (options.progress)
-        options.progress(total_, total_);
+        options.progress(total_ - base_, total_ - base_);
 }
 
 // A sink over a file descriptor of a regular file.
