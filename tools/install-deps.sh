@@ -9,6 +9,7 @@ packages=(
   xorriso genisoimage p7zip-full sox cdrdao dosfstools
   fdisk  # sfdisk, for the partition table of hard-disk boot images in the tests
   libisofs-dev  # the image library's own reader, an outside check of our images
+  locales-all  # number formats of other locales, checked without generating them
   # build
   build-essential cmake ninja-build pkg-config ccache git
   googletest libgtest-dev libgmock-dev
