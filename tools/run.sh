@@ -3,7 +3,7 @@
 # inside the build tree and starts it with a private home folder.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
-"$top/tools/install-deps.sh"
+bash "$top/tools/install-deps.sh"
 
 build="$top/build/run"
 stage="$build/stage"

@@ -4,7 +4,7 @@
 # display. Extra arguments go to ctest (for example -R Filenames or -L gui).
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
-"$top/tools/install-deps.sh"
+bash "$top/tools/install-deps.sh"
 
 build="${VORN_TEST_BUILD_DIR:-$top/build/test}"
 jobs=$(nproc)
