@@ -335,9 +335,10 @@ TEST_F(CompilationTest, AContentChangeMakesTheProjectUnsavedOnceAndOnlyThen)
     SavedSignals signals(compilation.get());
     ASSERT_EQ(compilation->saved, 1);
 
-    // Settings edited through the model alone are not yet a change of the project.
+    // Settings that stay in the model are not yet a change of the project
+    // (those pushed to the file system are: it reports them as changes).
     ASSERT_EQ(Compilation_SetCompilationName(compilation.get(), "Backup"), 1);
-    ASSERT_EQ(OptionsDatabase_SetIntegerOptionValue(compilation->options, COMPILATION_OPTION_MEDIUM_TYPE, DVD), 1);
+    ASSERT_EQ(OptionsDatabase_SetIntegerOptionValue(compilation->options, 46, 2), 1);
     EXPECT_EQ(compilation->saved, 1);
     EXPECT_TRUE(signals.events.empty());
 
