@@ -471,7 +471,7 @@ static inline VornTrackInfo *VornDiscInfo_Track(VornDiscInfo *info, int index)
 #define VORN_WRITE_DATA 0
 #define VORN_WRITE_AUDIO 1
 #define VORN_WRITE_MIXED_MODE 2
-#define VORN_WRITE_IMAGE 4
+#define VORN_WRITE_IMAGE 4 /* a VornImageCompilation or a VornCueSheetCompilation */
 #define VORN_WRITE_COPY 5
 
 /* The only value VornBurn accepts as its second argument. */
@@ -618,6 +618,38 @@ VORN_EXPORT char *VornGetDiscManufacturer(VornDevice *device);
  * (the error log says why, a cue sheet's with the line). `reserved` must be
  * 0. Free with VornFreeMem. */
 VORN_EXPORT VornDiscInfo *VornGetDiscImageInfo(const char *path, int reserved);
+
+/* ------------------------------------------------------------------------ */
+/* Image files and cue sheets to burn                                       */
+
+/* An image file (.vrn container or plain image of 2048-byte sectors) ready
+ * to burn as VORN_WRITE_IMAGE. A container is written as it is, session by
+ * session and track by track; a plain image becomes one data track.
+ * `mediumMask` is the family mask (VORN_FAMILY_*) the burn goes to; 0 takes
+ * the image's own. A data CD image of one track may also go to DVD, and a
+ * one-track DVD image that fits a CD to CD. Returns NULL, with the reason
+ * as the error log's last line, for a file that is not a burnable image
+ * (unreadable, truncated, damaged) or an image the media cannot hold.
+ * Destroy it with VornImageCompilation_Destroy. */
+typedef struct VornImageCompilation VornImageCompilation;
+VORN_EXPORT VornImageCompilation *VornImageCompilation_New(const char *path, uint32_t mediumMask);
+/* Off (the default), an image burn always finalizes the disc; on, the burn's
+ * VORN_BURN_CLOSE_SESSION flag leaves it appendable. 0 for a bad handle. */
+VORN_EXPORT int VornImageCompilation_SetAllowDisableFinalize(VornImageCompilation *h, int allow);
+/* NULL and destroyed handles are ignored. */
+VORN_EXPORT void VornImageCompilation_Destroy(VornImageCompilation *h);
+
+/* A cue sheet (BINARY, MOTOROLA and WAVE files) ready to burn as
+ * VORN_WRITE_IMAGE: one session of its audio and data tracks with their
+ * pregaps, indexes, ISRC codes and CD-Text; audio as 2352-byte sectors.
+ * `mediumMask` must include VORN_FAMILY_CD. Returns NULL, with the reason
+ * (the sheet's line, or the file that is missing or too short) as the error
+ * log's last line, for a sheet that cannot be burned. Destroy it with
+ * VornCueSheetCompilation_Destroy. */
+typedef struct VornCueSheetCompilation VornCueSheetCompilation;
+VORN_EXPORT VornCueSheetCompilation *VornCueSheetCompilation_New(const char *path, uint32_t mediumMask);
+/* NULL and destroyed handles are ignored. */
+VORN_EXPORT void VornCueSheetCompilation_Destroy(VornCueSheetCompilation *h);
 
 /* ------------------------------------------------------------------------ */
 /* Erasing                                                                  */

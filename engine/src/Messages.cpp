@@ -76,6 +76,12 @@ const std::map<int, std::string> &builtIn()
         {msg::kBurnHistoryFailed, "Burn with %1 failed (result %2): %3"},
         {msg::kBurnInternalError, "The burn stopped on an internal error."},
         {msg::kImportFailed, "The session cannot be imported: %1"},
+        {msg::kImageCannotBurn, "The image %1 cannot be burned: %2"},
+        {msg::kImageWrongMedium, "The image %1 is made for %2 and cannot be burned to %3."},
+        {msg::kImageNotCueSheet, "%1 is not a cue sheet."},
+        {msg::kImageNeedsContainer, "The image recorder can write %1 only as a disc container (.vrn), not as %2."},
+        {msg::kImageChanged, "The image %1 changed or can no longer be read: %2"},
+        {msg::kImageWrongDisc, "The disc in %1 is %2; the image is made for %3."},
     };
     return texts;
 }

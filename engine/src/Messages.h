@@ -73,6 +73,12 @@ inline constexpr int kBurnHistoryTested = 625;      // %1 drive, %2 blocks
 inline constexpr int kBurnHistoryFailed = 626;      // %1 drive, %2 result, %3 message
 inline constexpr int kBurnInternalError = 627;
 inline constexpr int kImportFailed = 700;          // %1 reason
+inline constexpr int kImageCannotBurn = 800; // %1 file, %2 reason
+inline constexpr int kImageWrongMedium = 801; // %1 file, %2 its media, %3 the media asked for
+inline constexpr int kImageNotCueSheet = 802; // %1 file
+inline constexpr int kImageNeedsContainer = 803; // %1 image, %2 target file
+inline constexpr int kImageChanged = 804;    // %1 file, %2 reason
+inline constexpr int kImageWrongDisc = 805;  // %1 drive, %2 disc media, %3 image media
 }  // namespace msg
 
 class Messages {

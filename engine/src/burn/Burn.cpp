@@ -1,5 +1,6 @@
 // VornBurn for data compilations. See Burn.h for the threads.
 #include "burn/Burn.h"
+#include "burn/ImageBurn.h"
 
 #include "Engine.h"
 #include "Media.h"
@@ -839,6 +840,8 @@ std::string imageFileName()
 int burn(VornDevice *device, int formatCode, const VornWriteDescription *description, std::uint32_t flags,
          std::int32_t speedKBs, void *reserved)
 {
+    if (description && description->kind == VORN_WRITE_IMAGE)
+        return burnImage(device, formatCode, description, flags, speedKBs, reserved);
     auto &e = Engine::instance();
     Job job;
     Messages texts;
