@@ -3,6 +3,8 @@
 #include "burn/ImageBurn.h"
 
 #include "Engine.h"
+#include "burn/Questions.h"
+#include "import/SessionImport.h"
 #include "Media.h"
 #include "data/DataCompilation.h"
 #include "iso/IsoWriter.h"
@@ -18,6 +20,8 @@
 #include <condition_variable>
 #include <cstring>
 #include <deque>
+#include <functional>
+#include <span>
 #include <fcntl.h>
 #include <optional>
 #include <thread>
@@ -292,7 +296,7 @@ public:
     }
     ~ContainerTarget() override { abandon(); }
 
-    std::optional<WriteFailure> addTrack(std::uint32_t blocks, bool modeXa)
+    std::optional<WriteFailure> addTrack(std::uint32_t blocks, bool modeXa, std::optional<std::uint32_t> at = std::nullopt)
     {
         vrn::TrackSpec spec;
         spec.type = vrn::TrackType::Data;
@@ -301,6 +305,8 @@ public:
         spec.blockSize = kBlockBytes;
         spec.pregap = cd ? kCdPregap : 0;
         spec.start = disc_.nextWritableAddress().value_or(0) + (disc_.tracks().empty() ? 0 : spec.pregap);
+        if (at)
+            spec.start = *at;  // a session that continues a disc: its addresses are fixed
         spec.length = blocks;
         // Until the last block is written and the track closed, the track
         // reads as unfinished, as a real recorder leaves an interrupted one.
@@ -349,6 +355,9 @@ public:
         done_ = true;
         return {};
     }
+    std::size_t trackIndex() const { return track_.value_or(0); }
+    vrn::VrnDisc &disc() { return disc_; }
+
     void abandon() override
     {
         // A new container of the image recorder goes; a disc keeps its
@@ -376,6 +385,63 @@ private:
     std::uint32_t nextBlock_ = 0;
     bool done_ = false;
 };
+
+// Reading back: each piece the image writer produces again is compared
+// with what the target holds at the same place.
+class VerifyTarget : public Target {
+public:
+    // Reads `out.size()` bytes of user data from block `first` of what was
+    // written; "" when done, else why it could not.
+    using Reader = std::function<std::string(std::uint64_t first, std::span<std::uint8_t> out)>;
+
+    VerifyTarget(const Messages &texts, std::string where, Reader reader)
+        : texts_(texts), where_(std::move(where)), reader_(std::move(reader))
+    {
+    }
+    std::optional<WriteFailure> write(const std::vector<std::uint8_t> &piece) override
+    {
+        got_.resize(piece.size());
+        if (auto why = reader_(nextBlock_, got_); !why.empty())
+            return WriteFailure{VORN_BURN_VERIFY_FAILED,
+                                texts_.get(msg::kBurnVerifyUnreadable, {std::to_string(nextBlock_), where_, toCodePage(why)})};
+        if (std::memcmp(got_.data(), piece.data(), piece.size()) != 0) {
+            std::size_t at = 0;
+            while (got_[at] == piece[at])
+                ++at;
+            const std::uint64_t bad = nextBlock_ + at / kBlockBytes + firstBlock_;
+            return WriteFailure{VORN_BURN_VERIFY_FAILED, texts_.get(msg::kBurnVerifyMismatch, {std::to_string(bad), where_})};
+        }
+        nextBlock_ += piece.size() / kBlockBytes;
+        return {};
+    }
+    std::optional<WriteFailure> complete() override { return {}; }
+    void abandon() override {}
+    // Messages name disc addresses: the track's first block is added.
+    void setFirstBlock(std::uint64_t block) { firstBlock_ = block; }
+
+private:
+    const Messages &texts_;
+    std::string where_;
+    Reader reader_;
+    std::vector<std::uint8_t> got_;
+    std::uint64_t nextBlock_ = 0;
+    std::uint64_t firstBlock_ = 0;
+};
+
+// Zero blocks after the image, up to a medium's minimum size.
+std::optional<WriteFailure> writePadding(Target &target, std::uint64_t blocks)
+{
+    const std::uint64_t perPiece = kPieceBytes / kBlockBytes;
+    std::vector<std::uint8_t> zeros;
+    while (blocks > 0) {
+        const std::uint64_t n = std::min(blocks, perPiece);
+        zeros.assign(n * kBlockBytes, 0);
+        if (auto failed = target.write(zeros))
+            return failed;
+        blocks -= n;
+    }
+    return std::nullopt;
+}
 
 // --- The compilation ------------------------------------------------------------
 
@@ -436,7 +502,7 @@ struct Outcome {
 class Burn {
 public:
     Burn(Engine &e, VornDataCompilation &c, VornExtendedProgress *progress)
-        : e_(e), c_(c), driver_(progress)
+        : e_(e), c_(c), driver_(progress), questions_(e, [this] { return abortRequested(); })
     {
         std::lock_guard lock(e.mu);
         texts_ = e.messages;
@@ -454,7 +520,7 @@ public:
     }
     bool abortRequested()
     {
-        if (driver_.abortRequested())
+        if (driver_.abortRequested() || questions_.answeredAborting())
             return true;
         return idle_ && idle_(idleData_) != 0;
     }
@@ -469,7 +535,9 @@ public:
         if (!plan.ok)
             return Outcome{VORN_BURN_COMPILATION_REFUSED, texts_.get(msg::kBurnCannotLayOut, {toCodePage(plan.error)})};
         blocks_ = plan.blocks;
+        continuesAt_ = static_cast<std::uint32_t>(c_.alreadyOnDiscBlocks);
         modeXa_ = c_.settings.modeXa != 0;
+        family_ = c_.settings.medium;
         collectExtents(c_, c_.root(), files_);
         std::sort(files_.begin(), files_.end(),
                   [](const FileExtent &a, const FileExtent &b) { return a.extent < b.extent; });
@@ -477,7 +545,16 @@ public:
     }
     std::uint64_t blocks() const { return blocks_; }
     bool modeXa() const { return modeXa_; }
+    // The block a session after imported ones starts at; 0 for a new disc.
+    std::uint32_t continuesAt() const { return continuesAt_; }
+    std::uint32_t family() const { return family_; }
     Driver &driver() { return driver_; }
+    Questions &questions() { return questions_; }
+    void setCopy(int copy, int copies)
+    {
+        copy_ = copy;
+        copies_ = copies;
+    }
 
     void begin(const std::string &writer, bool imageRecorder, int phase)
     {
@@ -487,6 +564,8 @@ public:
         o.writerName = writer;
         o.imageRecorder = imageRecorder;
         o.bufferSizeKB = static_cast<std::uint32_t>(kPipePieces * kPieceBytes / 1024);
+        o.copy = copy_;
+        o.copies = copies_;
         driver_.begin(o);
         if (phase)
             driver_.phase(phase);
@@ -546,6 +625,23 @@ public:
         return {};
     }
 
+    // Reads what was written back and compares it with the image produced
+    // once more, and `padBlocks` zero blocks after it.
+    Outcome verify(VerifyTarget &target, std::uint64_t padBlocks)
+    {
+        driver_.phase(VORN_PHASE_VERIFYING);
+        auto out = stream(target, 0);
+        if (out.code == VORN_BURN_OK && padBlocks > 0)
+            if (auto failed = writePadding(target, padBlocks))
+                out = {failed->code, failed->line};
+        if (out.code == VORN_BURN_OK && abortRequested())
+            out = {VORN_BURN_ABORTED, texts_.get(msg::kBurnAborted)};
+        driver_.phase(out.code == VORN_BURN_OK        ? VORN_PHASE_VERIFY_OK
+                      : out.code == VORN_BURN_ABORTED ? VORN_PHASE_VERIFY_ABORTED
+                                                      : VORN_PHASE_VERIFY_FAILED);
+        return out;
+    }
+
 private:
     // Sleeps until `seconds` after `started` (times the time scale), looking
     // at the abort flag meanwhile. False when aborted.
@@ -572,7 +668,11 @@ private:
     Messages texts_;
     VornIdleCallback idle_ = nullptr;
     void *idleData_ = nullptr;
+    Questions questions_;
     std::uint64_t blocks_ = 0;
+    std::uint32_t continuesAt_ = 0;
+    std::uint32_t family_ = VORN_FAMILY_CD;
+    int copy_ = 1, copies_ = 1;
     bool modeXa_ = false;
     std::vector<FileExtent> files_;
     std::int64_t now_ = static_cast<std::int64_t>(std::time(nullptr));
@@ -640,7 +740,20 @@ struct Job {
 Outcome runImageRecorder(Burn &b, const Job &job, VornDataCompilation &c, std::uint32_t flags)
 {
     const auto &texts = b.texts();
-    const std::string path = imageFileName();
+    if (b.continuesAt())
+        return {VORN_BURN_NOT_WRITABLE, texts.get(msg::kBurnContinuationOnlyToDisc)};
+    std::string path = imageFileName();
+    if (path.empty() && b.questions().canAsk()) {
+        // The user names the file; a cancelled chooser has already set the
+        // abort flag.
+        std::vector<char> buffer(VORN_PATH_BUFFER_SIZE, '\0');
+        const int answer = b.questions().ask(VORN_REQUEST_IMAGE_FILE_NAME, buffer.data());
+        buffer.back() = '\0';
+        if (answer == VORN_ANSWER_NAMED)
+            path = buffer.data();
+        else if (answer == 0 || b.abortRequested())
+            return {VORN_BURN_ABORTED, texts.get(msg::kBurnAborted)};
+    }
     if (path.empty())
         return {VORN_BURN_BAD_ARGUMENT, texts.get(msg::kBurnNoImageName)};
     const bool container = endsWithVrn(path);
@@ -666,9 +779,11 @@ Outcome runImageRecorder(Burn &b, const Job &job, VornDataCompilation &c, std::u
     struct statvfs fs {};
     if (::statvfs(folder.c_str(), &fs) == 0) {
         const std::uint64_t freeBytes = static_cast<std::uint64_t>(fs.f_bavail) * fs.f_frsize;
-        if (freeBytes < needBytes)
+        if (freeBytes < needBytes) {
+            b.questions().ask(VORN_REQUEST_NO_SPACE_FOR_IMAGE, nullptr);
             return {VORN_BURN_NO_SPACE, texts.get(msg::kBurnNoSpace, {toCodePage(path), std::to_string(needBytes),
                                                                        std::to_string(freeBytes)})};
+        }
     }
 
     const bool writing = flags & VORN_BURN_WRITE;
@@ -714,113 +829,413 @@ Outcome runImageRecorder(Burn &b, const Job &job, VornDataCompilation &c, std::u
         if (auto failed = target->complete())
             out = {failed->code, failed->line};
     }
-    if (out.code != VORN_BURN_OK)
+    if (out.code != VORN_BURN_OK) {
         target->abandon();
+        return out;
+    }
+    if (flags & VORN_BURN_VERIFY) {
+        // The image as it now lies in place, read back.
+        VerifyTarget::Reader reader;
+        std::optional<vrn::VrnDisc> back;
+        int fd = -1;
+        if (container) {
+            auto opened = vrn::VrnDisc::open(path, vrn::VrnDisc::Access::ReadOnly);
+            if (!opened)
+                return {VORN_BURN_VERIFY_FAILED, texts.get(msg::kBurnImageFailed, {toCodePage(path), toCodePage(opened.error())})};
+            back.emplace(std::move(opened).value());
+            reader = [&](std::uint64_t first, std::span<std::uint8_t> bytes) {
+                auto st = back->readTrackBlocks(0, static_cast<std::uint32_t>(first), bytes);
+                return st ? std::string() : st.error();
+            };
+        } else {
+            fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+            if (fd < 0)
+                return {VORN_BURN_VERIFY_FAILED, texts.get(msg::kBurnImageFailed, {toCodePage(path), std::strerror(errno)})};
+            reader = [fd](std::uint64_t first, std::span<std::uint8_t> bytes) -> std::string {
+                std::size_t done = 0;
+                while (done < bytes.size()) {
+                    const ssize_t n = ::pread(fd, bytes.data() + done, bytes.size() - done,
+                                              static_cast<off_t>(first * kBlockBytes + done));
+                    if (n < 0 && errno == EINTR)
+                        continue;
+                    if (n <= 0)
+                        return n == 0 ? std::string("the image ends early") : std::string(std::strerror(errno));
+                    done += static_cast<std::size_t>(n);
+                }
+                return {};
+            };
+        }
+        VerifyTarget verifier(texts, toCodePage(path), reader);
+        out = b.verify(verifier, 0);
+        if (fd >= 0)
+            ::close(fd);
+    }
     return out;
 }
 
-Outcome runDrive(Burn &b, const Job &job, std::uint32_t flags, std::int32_t speedWanted)
+// --- Finding a disc the burn can use -------------------------------------------
+
+// Blocks a DVD written in high-compatibility mode reaches at least, so that
+// players that seek beyond the data find written area: 1 GiB.
+constexpr std::uint32_t kDvdMinimumBlocks = 512 * 1024;
+constexpr std::uint32_t kBookTypeDvdRom = 1;
+
+// What the burn needs of the disc; the questions answered so far.
+struct DiscNeeds {
+    bool nextCopy = false;         // a further copy: only a blank disc will do
+    bool detectNonEmpty = false;   // a used rewritable disc asks to be erased
+    bool highCompatibility = false;
+    bool overburnAccepted = false;
+};
+
+struct DiscLook {
+    enum class Verdict { Ready, Wait, Fail, NonEmptyRewritable, Overburn } verdict = Verdict::Ready;
+    int waitCode = VORN_WAIT_WRITABLE_DISC;
+    std::string current;  // the medium in the drive, for the wait dialog
+    Outcome failure;      // for Fail, and for the others when nobody can be asked
+    std::uint32_t medium = 0;
+    std::uint32_t start = 0;      // where the track begins
+    std::uint32_t padBlocks = 0;  // zero blocks after the image
+    std::uint32_t end = 0;        // the first block past the track
+    std::uint32_t normalCapacity = 0;
+};
+
+// Blocks the disc may reach with overburning allowed by the options; 0 off.
+std::uint32_t overburnLimit(const EngineOptions &o, std::uint32_t medium, std::uint32_t nominal)
+{
+    using Mode = EngineOptions::CdOverburn;
+    if (vrn::medium::isCd(medium)) {
+        if (o.cdOverburn == Mode::Absolute)
+            return static_cast<std::uint32_t>(std::max(0, o.cdOverburnFrames));
+        if (o.cdOverburn == Mode::Relative)
+            return nominal + static_cast<std::uint32_t>(std::max(0, o.cdOverburnFrames));
+        return 0;
+    }
+    if (medium & VORN_FAMILY_DVD)
+        return static_cast<std::uint32_t>(std::max(0, o.dvdOverburnBlocks));
+    return 0;
+}
+
+// The media of the compilation's family the drive writes, for the wait dialog.
+std::string requiredMedia(const Drive &d, std::uint32_t family)
+{
+    std::string names;
+    for (const MediumKind *m : mediaInMask(d.writeMedia)) {
+        if (!(m->value & family))
+            continue;
+        if (!names.empty())
+            names += ", ";
+        names += m->name;
+    }
+    return names;
+}
+
+// Looks at the drive's disc once, with the engine's lock held.
+DiscLook lookAtDisc(Burn &b, const Job &job, const DiscNeeds &needs)
 {
     const auto &texts = b.texts();
     auto &e = Engine::instance();
-    std::shared_ptr<TrayDisc> tray;
-    std::uint32_t medium = 0;
-    {
-        std::lock_guard lock(e.mu);
-        const Drive &d = *job.drive;
-        if (!d.present)
-            return {VORN_BURN_DEVICE_GONE, texts.get(msg::kBurnDeviceGone, {job.driveName})};
-        if (d.busy)
-            return {VORN_BURN_DRIVE_BUSY, texts.get(msg::kEraseInUse, {job.driveName})};
-        if (!d.disc || e.readiness(d) != VORN_READY)
-            return {VORN_BURN_NO_MEDIUM, texts.get(msg::kEraseNoDisc, {job.driveName})};
-        tray = d.disc;
-        medium = tray->container.mediumType();
-        if (!(d.capabilities & VORN_CAP_WRITE) || (d.writeMedia & medium) != medium ||
-            vrn::medium::isRom(medium) || !tray->container.writable())
-            return {VORN_BURN_NOT_WRITABLE, texts.get(msg::kBurnCannotWriteMedium, {job.driveName, mediumMaskNames(medium)})};
+    std::lock_guard lock(e.mu);
+    const Drive &d = *job.drive;
+    DiscLook l;
+    auto fail = [&](int code, std::string line) {
+        l.verdict = DiscLook::Verdict::Fail;
+        l.failure = {code, std::move(line)};
+        return l;
+    };
+    auto wait = [&](int waitCode, int code, std::string line) {
+        l.verdict = DiscLook::Verdict::Wait;
+        l.waitCode = waitCode;
+        l.failure = {code, std::move(line)};
+        return l;
+    };
+    if (!d.present)
+        return fail(VORN_BURN_DEVICE_GONE, texts.get(msg::kBurnDeviceGone, {job.driveName}));
+    if (d.busy)
+        return fail(VORN_BURN_DRIVE_BUSY, texts.get(msg::kEraseInUse, {job.driveName}));
+    const int anyDisc = needs.nextCopy ? VORN_WAIT_NEXT_BLANK_DISC
+                        : b.continuesAt() ? VORN_WAIT_APPENDABLE_DISC
+                                          : VORN_WAIT_WRITABLE_DISC;
+    if (!d.disc || e.readiness(d) != VORN_READY) {
+        l.current = texts.get(msg::kBurnNoDisc);
+        return wait(anyDisc, VORN_BURN_NO_MEDIUM, texts.get(msg::kEraseNoDisc, {job.driveName}));
     }
-    // The burn works on a handle of its own, so the engine's lock is not held
-    // while blocks are written.
-    auto opened = vrn::VrnDisc::open(tray->path, vrn::VrnDisc::Access::ReadWrite);
-    if (!opened)
-        return {VORN_BURN_NOT_WRITABLE, texts.get(msg::kBurnDiscWriteFailed, {job.driveName, toCodePage(opened.error())})};
-    vrn::VrnDisc disc = std::move(opened).value();
+    const vrn::VrnDisc &disc = d.disc->container;
+    l.medium = disc.mediumType();
+    l.current = mediumMaskNames(l.medium);
+    if (!(d.capabilities & VORN_CAP_WRITE) || (d.writeMedia & l.medium) != l.medium || vrn::medium::isRom(l.medium) ||
+        !disc.writable())
+        return wait(anyDisc, VORN_BURN_NOT_WRITABLE,
+                    texts.get(msg::kBurnCannotWriteMedium, {job.driveName, mediumMaskNames(l.medium)}));
+    const bool blank = disc.tracks().empty();
+    if (needs.nextCopy && !blank)
+        return wait(VORN_WAIT_NEXT_BLANK_DISC, VORN_BURN_NOT_WRITABLE, texts.get(msg::kBurnDiscNotBlank, {job.driveName}));
     if (disc.state() == vrn::DiscState::Closed)
-        return {VORN_BURN_DISC_CLOSED, texts.get(msg::kBurnDiscClosed, {job.driveName})};
-    if (!disc.tracks().empty() && (disc.tracks().back().flags & vrn::kTrackIncomplete))
-        return {VORN_BURN_NOT_WRITABLE, texts.get(msg::kBurnUnfinishedTrack, {job.driveName})};
-    if (!disc.tracks().empty())
-        return {VORN_BURN_NOT_WRITABLE, texts.get(msg::kBurnDiscNotBlank, {job.driveName})};
-    const std::uint64_t need = b.blocks();
-    if (need > disc.freeBlocks())
-        return {VORN_BURN_DISC_TOO_SMALL, texts.get(msg::kBurnDiscTooSmall, {std::to_string(need), job.driveName,
-                                                                              std::to_string(disc.freeBlocks())})};
-
-    const MediumKind *kind = findMedium(medium);
-    std::int32_t speed = kind ? writeSpeed(*job.drive, *kind, speedWanted) : VORN_BASE_SPEED_CD;
-    const std::int32_t base = kind ? static_cast<std::int32_t>(kind->baseKBs) : VORN_BASE_SPEED_CD;
-    // Speeds count 1000 bytes a kilobyte of what passes the laser: a CD
-    // block is 2352 bytes there.
-    const double onDiscPerBlock = vrn::medium::isCd(medium) ? 2352.0 : 2048.0;
-
-    if (flags & VORN_BURN_SPEED_TEST) {
-        b.begin(job.driveName, false, VORN_PHASE_TESTING_SPEED);
-        NullTarget none;
-        double bytesPerSecond = 0;
-        auto out = b.stream(none, 0, 64u << 20, &bytesPerSecond);
-        if (out.code != VORN_BURN_OK)
-            return out;
-        const double sourceKBs = bytesPerSecond / kBlockBytes * onDiscPerBlock / 1000.0;
-        b.driver().readSpeed(static_cast<int>(std::min(sourceKBs, 65534.0)), base);
-        if (sourceKBs > 0 && sourceKBs < speed) {
-            // The sources cannot keep up: write slower rather than run dry.
-            std::int32_t slower = kind ? writeSpeed(*job.drive, *kind, static_cast<std::int32_t>(sourceKBs)) : speed;
-            speed = std::min(speed, slower);
+        return fail(VORN_BURN_DISC_CLOSED, texts.get(msg::kBurnDiscClosed, {job.driveName}));
+    if (!blank && (disc.tracks().back().flags & vrn::kTrackIncomplete))
+        return fail(VORN_BURN_NOT_WRITABLE, texts.get(msg::kBurnUnfinishedTrack, {job.driveName}));
+    if (b.continuesAt()) {
+        // The new session points at the extents of the imported one: only
+        // the disc it was imported from, as it was then, can take it.
+        if (blank || import::nextSessionStart(disc) != b.continuesAt())
+            return fail(VORN_BURN_NOT_WRITABLE, texts.get(msg::kBurnContinuesOtherDisc, {job.driveName}));
+        l.start = b.continuesAt();
+    } else if (!blank) {
+        if (needs.detectNonEmpty && vrn::medium::isRewritable(l.medium)) {
+            l.verdict = DiscLook::Verdict::NonEmptyRewritable;
+            l.failure = {VORN_BURN_NOT_WRITABLE, texts.get(msg::kBurnDiscNotBlank, {job.driveName})};
+            return l;
         }
-        b.driver().message(texts.get(msg::kBurnSpeedTested, {std::to_string(static_cast<long long>(sourceKBs)),
-                                                              std::to_string(speed)}),
-                           VORN_MESSAGE_INFO);
+        return wait(VORN_WAIT_BLANK_DISC, VORN_BURN_NOT_WRITABLE, texts.get(msg::kBurnDiscNotBlank, {job.driveName}));
+    } else {
+        l.start = disc.nextWritableAddress().value_or(0);
     }
-    const double bytesPerSecond = speed * 1000.0 / onDiscPerBlock * kBlockBytes;
 
-    if (flags & VORN_BURN_SIMULATE) {
-        b.begin(job.driveName, false, VORN_PHASE_SIMULATING);
+    const std::uint32_t nominal = vrn::medium::nominalCapacity(l.medium);
+    l.normalCapacity = nominal ? std::min(disc.capacity(), nominal) : disc.capacity();
+    std::uint64_t need = b.blocks();
+    if (needs.highCompatibility && (l.medium & VORN_FAMILY_DVD) && !vrn::medium::isCd(l.medium)) {
+        // Padded to the minimum, but never into what the disc cannot hold.
+        const std::uint64_t room = l.normalCapacity > l.start ? l.normalCapacity - l.start : 0;
+        const std::uint64_t least = std::min<std::uint64_t>(kDvdMinimumBlocks, room);
+        if (least > need) {
+            l.padBlocks = static_cast<std::uint32_t>(least - need);
+            need = least;
+        }
+    }
+    const std::uint64_t end = std::uint64_t(l.start) + need;
+    l.end = static_cast<std::uint32_t>(std::min<std::uint64_t>(end, UINT32_MAX));
+    const std::uint32_t freeBlocks = l.normalCapacity > l.start ? l.normalCapacity - l.start : 0;
+    const Outcome tooSmall{VORN_BURN_DISC_TOO_SMALL, texts.get(msg::kBurnDiscTooSmall, {std::to_string(need), job.driveName,
+                                                                                        std::to_string(freeBlocks)})};
+    if (end <= l.normalCapacity)
+        return l;
+    const std::uint32_t limit = overburnLimit(e.options, l.medium, nominal);
+    if (limit > l.normalCapacity && end <= std::min(limit, disc.capacity())) {
+        if (!needs.overburnAccepted) {
+            l.verdict = DiscLook::Verdict::Overburn;
+            l.failure = tooSmall;
+        }
+        return l;
+    }
+    if (needs.nextCopy || b.continuesAt())
+        return fail(tooSmall.code, tooSmall.line);
+    return wait(VORN_WAIT_LARGER_DISC, tooSmall.code, tooSmall.line);
+}
+
+// Looks until the drive holds a disc the burn can use, asking the user what
+// needs asking. Every question is asked with no lock held.
+Outcome settleDisc(Burn &b, const Job &job, DiscNeeds &needs, DiscLook &found)
+{
+    const auto &texts = b.texts();
+    auto &q = b.questions();
+    const Outcome aborted{VORN_BURN_ABORTED, texts.get(msg::kBurnAborted)};
+    bool erased = false, toldNotBlank = false;
+    std::string required;
+    {
+        std::lock_guard lock(Engine::instance().mu);
+        required = requiredMedia(*job.drive, b.family());
+    }
+    for (;;) {
+        if (b.abortRequested())
+            return aborted;
+        DiscLook l = lookAtDisc(b, job, needs);
+        switch (l.verdict) {
+        case DiscLook::Verdict::Ready:
+            found = l;
+            return {};
+        case DiscLook::Verdict::Fail:
+            return l.failure;
+        case DiscLook::Verdict::NonEmptyRewritable: {
+            // Asked once: a disc still not empty after the answer "erased"
+            // is not asked about again.
+            if (!q.canAsk() || erased)
+                return l.failure;
+            const int answer = q.ask(VORN_REQUEST_BLANK_REWRITABLE, nullptr);
+            if (q.answeredAborting() || b.abortRequested())
+                return aborted;
+            if (answer != VORN_ANSWER_ERASED)
+                return {VORN_BURN_DECLINED, texts.get(msg::kBurnEraseDeclined, {job.driveName})};
+            erased = true;
+            continue;
+        }
+        case DiscLook::Verdict::Overburn: {
+            if (!q.canAsk())
+                return l.failure;
+            std::uint32_t counts[2] = {l.end, l.normalCapacity};
+            const int answer = q.ask(VORN_REQUEST_OVERBURN, counts);
+            if (q.answeredAborting() || b.abortRequested())
+                return aborted;
+            if (answer != 1)
+                return {VORN_BURN_DECLINED, texts.get(msg::kBurnOverburnDeclined, {std::to_string(l.end), job.driveName,
+                                                                                    std::to_string(l.normalCapacity)})};
+            needs.overburnAccepted = true;
+            continue;
+        }
+        case DiscLook::Verdict::Wait: {
+            if (!q.canAsk())
+                return l.failure;
+            if (l.waitCode == VORN_WAIT_BLANK_DISC && !toldNotBlank) {
+                // Why the disc in the drive will not do, before the wait.
+                const std::string text = texts.get(msg::kBurnInsertBlankDisc, {job.driveName});
+                VornMessageRequest m{0, 1, text.c_str()};
+                q.ask(VORN_REQUEST_MESSAGE, &m);
+                toldNotBlank = true;
+                if (q.answeredAborting())
+                    return aborted;
+            }
+            const auto end = q.waitForDisc(l.waitCode, required, [&]() -> std::optional<std::string> {
+                DiscLook now = lookAtDisc(b, job, needs);
+                if (now.verdict == DiscLook::Verdict::Wait)
+                    return now.current;
+                return std::nullopt;
+            });
+            if (end == Questions::WaitEnd::Aborted)
+                return aborted;
+            continue;
+        }
+        }
+    }
+}
+
+Outcome runDrive(Burn &b, const Job &job, std::uint32_t flags, std::int32_t speedWanted, int copies)
+{
+    const auto &texts = b.texts();
+    auto &e = Engine::instance();
+    DiscNeeds needs;
+    needs.detectNonEmpty = (flags & VORN_BURN_DETECT_NON_EMPTY_CDRW) != 0;
+    needs.highCompatibility = (flags & VORN_BURN_DVDP_BURN_30MM_AT_LEAST) != 0;
+    if (!(flags & VORN_BURN_WRITE))
+        copies = 1;  // nothing is written: one test or simulation is enough
+
+    for (int copy = 1; copy <= copies; ++copy) {
+        needs.nextCopy = copy > 1;
+        needs.overburnAccepted = false;
+        b.setCopy(copy, copies);
+        DiscLook look;
+        if (auto refused = settleDisc(b, job, needs, look); refused.code != VORN_BURN_OK)
+            return refused;
+
+        std::shared_ptr<TrayDisc> tray;
+        std::optional<std::int32_t> bookTypeOption;
+        {
+            std::lock_guard lock(e.mu);
+            tray = job.drive->disc;
+            if (auto it = job.drive->deviceOptions.find(VORN_DEVICE_OPTION_BOOK_TYPE); it != job.drive->deviceOptions.end())
+                bookTypeOption = it->second;
+        }
+        if (!tray)
+            return {VORN_BURN_NO_MEDIUM, texts.get(msg::kEraseNoDisc, {job.driveName})};
+        // The burn works on a handle of its own, so the engine's lock is not
+        // held while blocks are written.
+        auto opened = vrn::VrnDisc::open(tray->path, vrn::VrnDisc::Access::ReadWrite);
+        if (!opened)
+            return {VORN_BURN_NOT_WRITABLE, texts.get(msg::kBurnDiscWriteFailed, {job.driveName, toCodePage(opened.error())})};
+        vrn::VrnDisc disc = std::move(opened).value();
+        const std::uint32_t medium = look.medium;
+        const std::uint32_t trackBlocks = static_cast<std::uint32_t>(b.blocks()) + look.padBlocks;
+
+        const MediumKind *kind = findMedium(medium);
+        std::int32_t speed = kind ? writeSpeed(*job.drive, *kind, speedWanted) : VORN_BASE_SPEED_CD;
+        const std::int32_t base = kind ? static_cast<std::int32_t>(kind->baseKBs) : VORN_BASE_SPEED_CD;
+        // Speeds count 1000 bytes a kilobyte of what passes the laser: a CD
+        // block is 2352 bytes there.
+        const double onDiscPerBlock = vrn::medium::isCd(medium) ? 2352.0 : 2048.0;
+
+        if (copy == 1 && (flags & VORN_BURN_SPEED_TEST)) {
+            b.begin(job.driveName, false, VORN_PHASE_TESTING_SPEED);
+            NullTarget none;
+            double bytesPerSecond = 0;
+            auto out = b.stream(none, 0, 64u << 20, &bytesPerSecond);
+            if (out.code != VORN_BURN_OK)
+                return out;
+            const double sourceKBs = bytesPerSecond / kBlockBytes * onDiscPerBlock / 1000.0;
+            b.driver().readSpeed(static_cast<int>(std::min(sourceKBs, 65534.0)), base);
+            if (sourceKBs > 0 && sourceKBs < speed) {
+                // The sources cannot keep up: write slower rather than run dry.
+                std::int32_t slower = kind ? writeSpeed(*job.drive, *kind, static_cast<std::int32_t>(sourceKBs)) : speed;
+                speed = std::min(speed, slower);
+            }
+            b.driver().message(texts.get(msg::kBurnSpeedTested, {std::to_string(static_cast<long long>(sourceKBs)),
+                                                                  std::to_string(speed)}),
+                               VORN_MESSAGE_INFO);
+        }
+        const double bytesPerSecond = speed * 1000.0 / onDiscPerBlock * kBlockBytes;
+
+        if (copy == 1 && (flags & VORN_BURN_SIMULATE)) {
+            b.begin(job.driveName, false, VORN_PHASE_SIMULATING);
+            b.driver().startWriting(speed, base);
+            NullTarget none;
+            auto out = b.stream(none, bytesPerSecond);
+            b.driver().endWriting(out.code == VORN_BURN_OK);
+            if (out.code != VORN_BURN_OK)
+                return out;
+        }
+        if (!(flags & VORN_BURN_WRITE))
+            return {};
+
+        // The book type goes to DVD+R and DVD+RW only, and only when the
+        // burn does not forbid changing it.
+        const bool plusMedium = medium == VORN_MEDIUM_DVD_PLUS_R || medium == VORN_MEDIUM_DVD_PLUS_RW ||
+                                medium == VORN_MEDIUM_DVD_PLUS_R_DL;
+        if (plusMedium && !(flags & VORN_BURN_NO_BOOKTYPE_CHANGE)) {
+            const std::optional<std::int32_t> bookType =
+                (flags & VORN_BURN_BOOKTYPE_DVDROM) ? std::optional<std::int32_t>(kBookTypeDvdRom) : bookTypeOption;
+            if (bookType)
+                if (auto st = disc.setBookType(static_cast<std::uint32_t>(*bookType)); !st)
+                    return {VORN_BURN_WRITE_ERROR, texts.get(msg::kBurnDiscWriteFailed, {job.driveName, toCodePage(st.error())})};
+        }
+
+        b.begin(job.driveName, false, 0);
+        ContainerTarget::Setup setup{job.driveName, {}, (flags & VORN_BURN_CLOSE_SESSION) != 0, false};
+        ContainerTarget target(texts, std::move(disc), setup, job.failAfter);
         b.driver().startWriting(speed, base);
-        NullTarget none;
-        auto out = b.stream(none, bytesPerSecond);
+        Outcome out;
+        if (auto failed = target.addTrack(trackBlocks, b.modeXa(), look.start))
+            out = {failed->code, failed->line};
+        else
+            out = b.stream(target, bytesPerSecond);
+        if (out.code == VORN_BURN_OK && look.padBlocks > 0)
+            if (auto failed = writePadding(target, look.padBlocks))
+                out = {failed->code, failed->line};
         b.driver().endWriting(out.code == VORN_BURN_OK);
+        if (out.code == VORN_BURN_OK && b.abortRequested())
+            out = {VORN_BURN_ABORTED, texts.get(msg::kBurnAborted)};
+        if (out.code == VORN_BURN_OK) {
+            b.driver().phase(VORN_PHASE_FINISHING);
+            if (auto failed = target.complete())
+                out = {failed->code, failed->line};
+        }
+        const std::size_t track = target.trackIndex();
+        // The tray's own handle reads the tables again: the burn committed
+        // through another one.
+        if (auto again = openTrayDisc(tray->path)) {
+            std::lock_guard lock(e.mu);
+            if (job.drive->disc == tray)
+                tray->container = std::move(again.value()->container);
+        }
+        if (out.code == VORN_BURN_OK && (flags & VORN_BURN_VERIFY)) {
+            auto reading = vrn::VrnDisc::open(tray->path, vrn::VrnDisc::Access::ReadOnly);
+            if (!reading)
+                return {VORN_BURN_VERIFY_FAILED, texts.get(msg::kBurnVerifyUnreadable, {"0", job.driveName,
+                                                                                         toCodePage(reading.error())})};
+            const vrn::VrnDisc &back = reading.value();
+            VerifyTarget verifier(texts, job.driveName, [&](std::uint64_t first, std::span<std::uint8_t> bytes) {
+                auto st = back.readTrackBlocks(track, static_cast<std::uint32_t>(first), bytes);
+                return st ? std::string() : st.error();
+            });
+            verifier.setFirstBlock(look.start);
+            out = b.verify(verifier, look.padBlocks);
+            if (out.code == VORN_BURN_OK)
+                b.driver().message(texts.get(msg::kBurnVerified, {job.driveName}), VORN_MESSAGE_INFO);
+        }
         if (out.code != VORN_BURN_OK)
             return out;
+        if (copies > 1)
+            b.driver().message(texts.get(msg::kBurnCopyWritten, {std::to_string(copy), std::to_string(copies)}),
+                               VORN_MESSAGE_INFO);
     }
-    if (!(flags & VORN_BURN_WRITE))
-        return {};
-
-    b.begin(job.driveName, false, 0);
-    ContainerTarget::Setup setup{job.driveName, {}, (flags & VORN_BURN_CLOSE_SESSION) != 0, false};
-    ContainerTarget target(texts, std::move(disc), setup, job.failAfter);
-    b.driver().startWriting(speed, base);
-    Outcome out;
-    if (auto failed = target.addTrack(static_cast<std::uint32_t>(need), b.modeXa()))
-        out = {failed->code, failed->line};
-    else
-        out = b.stream(target, bytesPerSecond);
-    b.driver().endWriting(out.code == VORN_BURN_OK);
-    if (out.code == VORN_BURN_OK && b.abortRequested())
-        out = {VORN_BURN_ABORTED, texts.get(msg::kBurnAborted)};
-    if (out.code == VORN_BURN_OK) {
-        b.driver().phase(VORN_PHASE_FINISHING);
-        if (auto failed = target.complete())
-            out = {failed->code, failed->line};
-    }
-    // The tray's own handle reads the tables again: the burn committed
-    // through another one.
-    if (auto again = openTrayDisc(tray->path)) {
-        std::lock_guard lock(e.mu);
-        if (job.drive->disc == tray)
-            tray->container = std::move(again.value()->container);
-    }
-    return out;
+    return {};
 }
 
 }  // namespace
@@ -893,7 +1308,7 @@ int burn(VornDevice *device, int formatCode, const VornWriteDescription *descrip
     } else if (auto refused = b.prepare()) {
         out = *refused;
     } else {
-        out = job.imageRecorder ? runImageRecorder(b, job, *c, flags) : runDrive(b, job, flags, speedKBs);
+        out = job.imageRecorder ? runImageRecorder(b, job, *c, flags) : runDrive(b, job, flags, speedKBs, description->copies);
     }
     const bool wrote = (flags & VORN_BURN_WRITE) != 0;
     if (out.code == VORN_BURN_OK && wrote) {

@@ -77,7 +77,7 @@ void Driver::begin(const Outline &outline)
     outline_ = outline;
     stage_ = Stage::Preparing;
     call(&Callbacks::setMajorPhase, kMajorPreparing);
-    call(&Callbacks::setNumCopies, 1, 0, std::max(1, outline.copies));
+    call(&Callbacks::setNumCopies, std::max(1, outline.copy), 0, std::max(1, outline.copies));
     call(&Callbacks::setWriterName, 0, outline.writerName.c_str());
     call(&Callbacks::setWriterStatus, 0, VORN_WRITER_STATUS_READY);
     call(&Callbacks::setWriterPhase, 0, VORN_WRITER_PHASE_IDLE);

@@ -87,6 +87,7 @@ struct Outline {
     std::int64_t totalBytes = 0;
     int blockSize = 2048;
     int copies = 1;
+    int copy = 1;               // which of the copies this pass writes
     std::string writerName;     // the recorder, in the engine's code page
     bool imageRecorder = false; // no buffer, no speed, no remaining time
     std::uint32_t bufferSizeKB = 0;
