@@ -39,6 +39,15 @@ std::string pattern(std::size_t bytes, unsigned seed)
     return s;
 }
 
+VornExtendedProgress *gAbortingProgress = nullptr;
+
+extern "C" int abortHalfway(int64_t done, int64_t total)
+{
+    if (done > 0 && done < total)
+        VornExtendedProgress_SetUserAbort(gAbortingProgress, 1);
+    return 0;
+}
+
 class ImageBurnTest : public EngineTest {
 protected:
     void SetUp() override
@@ -97,9 +106,9 @@ protected:
             sheets.push_back(c);
         return c;
     }
-    int burn(VornDevice *device, void *compilation, std::uint32_t flags = kWrite)
+    int burn(VornDevice *device, void *compilation, std::uint32_t flags = kWrite, VornExtendedProgress *progress = nullptr)
     {
-        VornWriteDescription d{VORN_WRITE_IMAGE, compilation, nullptr, 1};
+        VornWriteDescription d{VORN_WRITE_IMAGE, compilation, progress, 1};
         return VornBurn(device, VORN_BURN_MAGIC, &d, flags, 0, nullptr);
     }
     int burnToFile(void *compilation, const std::filesystem::path &target)
@@ -359,6 +368,46 @@ TEST_F(ImageBurnTest, FinalizingIsLeftOutOnlyWhenTheCompilationAllowsIt)
     EngineMem<VornDiscInfo> info(VornGetCDInfo(w, 0));
     ASSERT_NE(info, nullptr);
     EXPECT_EQ(info->state, VORN_DISC_APPENDABLE);
+}
+
+// --- Interrupted burns ------------------------------------------------------------------
+
+TEST_F(ImageBurnTest, AbortOrWriteFailureLeavesTheTrackUnfinishedAndNoFileBehind)
+{
+    writeFile(dir / "long.bin", pattern(900 * 2352, 6));
+    writeFile(dir / "long.cue", "FILE \"long.bin\" BINARY\n  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n");
+    auto *cue = sheet(dir / "long.cue");
+    ASSERT_NE(cue, nullptr) << lastLogLine();
+
+    std::unique_ptr<VornExtendedProgress, void (*)(VornExtendedProgress *)> progress(VornExtendedProgress_New(),
+                                                                                     VornExtendedProgress_Destroy);
+    gAbortingProgress = progress.get();
+    VornExtendedProgress_SetCallback_ProgressCallback(progress.get(), abortHalfway);
+    EXPECT_EQ(burn(writer(), cue, kWrite, progress.get()), VORN_BURN_ABORTED);
+    {
+        auto disc = vrn::VrnDisc::open(dir / "blank.vrn", vrn::VrnDisc::Access::ReadOnly);
+        ASSERT_TRUE(disc.ok()) << disc.error();
+        ASSERT_EQ(disc.value().tracks().size(), 1u);
+        EXPECT_TRUE(disc.value().tracks().back().flags & vrn::kTrackIncomplete);
+    }
+
+    // The image recorder leaves neither the container nor its temporary file.
+    VornExtendedProgress_SetUserAbort(progress.get(), 0);
+    VornControl_SetImageFileName((dir / "stopped.vrn").c_str());
+    EXPECT_EQ(burn(open(VORN_IMAGE_RECORDER_HA, VORN_IMAGE_RECORDER_ID), cue, kWrite, progress.get()),
+              VORN_BURN_ABORTED);
+    for (const auto &entry : std::filesystem::directory_iterator(dir.path()))
+        EXPECT_EQ(entry.path().filename().string().find("stopped"), std::string::npos) << entry.path();
+
+    // A disc that fails halfway through the write says so.
+    EXPECT_EQ(burn(open(1, 1), cue), VORN_BURN_NOT_WRITABLE) << "a DVD takes no cue sheet";
+    EXPECT_NE(lastLogLine().find("DvdWriter"), std::string::npos) << lastLogLine();
+    ASSERT_TRUE(vrn::VrnDisc::create(dir / "second.vrn", VORN_MEDIUM_CD_R, 20000).ok());
+    vornDisc({"load", drivesFile.string(), "Small", (dir / "second.vrn").string()});
+    ASSERT_EQ(VornControl_RescanDrivesFile(), 1) << drivesFileError();
+    ASSERT_EQ(VornControl_FailWriteAfterBytes(1, 2, 100000), 1);
+    EXPECT_EQ(burn(open(1, 2), cue), VORN_BURN_WRITE_ERROR);
+    EXPECT_NE(lastLogLine().find("Small"), std::string::npos) << lastLogLine();
 }
 
 // --- Refusals --------------------------------------------------------------------------
