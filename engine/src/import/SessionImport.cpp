@@ -294,7 +294,8 @@ ImportResult importTrack(VornDataCompilation &c, const vrn::VrnDisc &disc, int t
         if (imported < 0)
             throw ImportError{"Track " + std::to_string(track.number) +
                               " holds no readable ISO 9660 session: " + iso_error_to_msg(imported) + "."};
-        if (iso_read_image_features_get_size(r.features) > track.length)
+        // A later session's volume space counts from block 0 of the disc.
+        if (iso_read_image_features_get_size(r.features) > track.end())
             throw ImportError{"The session of track " + std::to_string(track.number) +
                               " claims more blocks than the track holds: the session is damaged."};
 
