@@ -977,8 +977,12 @@ DiscLook lookAtDisc(Burn &b, const Job &job, const DiscNeeds &needs)
     if (b.continuesAt()) {
         // The new session points at the extents of the imported one: only
         // the disc it was imported from, as it was then, can take it.
+        const auto next = disc.nextWritableAddress();
         if (blank || import::nextSessionStart(disc) != b.continuesAt())
             return fail(VORN_BURN_NOT_WRITABLE, texts.get(msg::kBurnContinuesOtherDisc, {job.driveName}));
+        const std::uint32_t pregap = vrn::medium::isCd(l.medium) ? kCdPregap : 0;
+        if (!next || std::uint64_t(*next) + pregap >= disc.capacity())
+            return fail(VORN_BURN_DISC_TOO_SMALL, texts.get(msg::kBurnDiscTooSmall, {std::to_string(b.blocks()), job.driveName, "0"}));
         l.start = b.continuesAt();
     } else if (!blank) {
         if (needs.detectNonEmpty && vrn::medium::isRewritable(l.medium)) {

@@ -6,6 +6,7 @@
 // the DVD details.
 #include "EngineFixture.h"
 
+#include "VornPaths.h"
 #include "VrnDisc.h"
 
 #include <glib.h>
@@ -508,6 +509,250 @@ TEST_F(OverburnTest, AnAbsoluteLimitPastTheRealCapacityStillRefuses)
     user.script = [](int request, void *) { return request == VORN_REQUEST_WAIT_FOR_DISC ? VORN_ANSWER_ABORTING : 1; };
     EXPECT_EQ(burn(over, writer, kWrite), VORN_BURN_ABORTED);
     EXPECT_EQ(user.requests().front(), VORN_REQUEST_WAIT_FOR_DISC);
+}
+
+// --- Verification ----------------------------------------------------------------
+
+TEST_F(BurnQuestionsTest, VerifyPassesOnAGoodDiscAndFailsOnASectorCorruptedBeforeReadingBack)
+{
+    add(comp, "a.bin");
+    VornDevice *rewriter = open(kCdRewriter);
+    ASSERT_EQ(burn(comp, rewriter, kWrite | VORN_BURN_VERIFY), VORN_BURN_OK) << lastLogLine();
+    auto seen = phases();
+    auto verifying = std::find(seen.begin(), seen.end(), VORN_PHASE_VERIFYING);
+    ASSERT_NE(verifying, seen.end());
+    EXPECT_LT(std::find(seen.begin(), seen.end(), VORN_PHASE_WRITING_ENDED), verifying);
+    EXPECT_EQ(seen.back(), VORN_PHASE_VERIFY_OK);
+
+    // A block in the middle of a.bin goes bad between writing and reading back.
+    ASSERT_EQ(VornEraseDisc(rewriter, VORN_ERASE_QUICK, VORN_ERASE_NO_EJECT, 0), VORN_ERASE_OK);
+    {
+        std::lock_guard lock(user.mu);
+        user.phases.clear();
+    }
+    gOnPhase = [](int phase) {
+        if (phase == VORN_PHASE_VERIFYING) {
+            EXPECT_EQ(VornControl_CorruptSector(kHa, kCdRewriter, 300), 1);
+        }
+    };
+    EXPECT_EQ(burn(comp, rewriter, kWrite | VORN_BURN_VERIFY), VORN_BURN_VERIFY_FAILED);
+    EXPECT_EQ(lastLogLine(), "Verification failed: block 300 of the disc in Rewriter differs from what was written.");
+    EXPECT_EQ(phases().back(), VORN_PHASE_VERIFY_FAILED);
+    // The write itself completed: the track is there, finished.
+    auto disc = vrn::VrnDisc::open(dir / "cdrw.vrn", vrn::VrnDisc::Access::ReadOnly);
+    ASSERT_TRUE(disc.ok());
+    ASSERT_EQ(disc.value().tracks().size(), 1u);
+    EXPECT_EQ(disc.value().tracks()[0].flags & vrn::kTrackIncomplete, 0u);
+}
+
+// --- Copies --------------------------------------------------------------------------
+
+TEST_F(BurnQuestionsTest, CopiesAskForTheNextBlankDiscAndWriteTheSameTrackOnEach)
+{
+    add(comp, "a.bin");
+    VornDevice *writer = open(kCdWriter);
+    const auto second = blankDisc("second.vrn");
+    insertOnWait(kCdWriter, second);
+    ASSERT_EQ(burn(comp, writer, kWrite, 2), VORN_BURN_OK) << lastLogLine();
+    EXPECT_EQ(without(user.requests(), VORN_REQUEST_WAIT_MEDIA_TEXTS),
+              (std::vector<int>{VORN_REQUEST_WAIT_FOR_DISC, VORN_REQUEST_DESTROY_WAIT}));
+    EXPECT_EQ(user.all().at(0).detail, VORN_WAIT_NEXT_BLANK_DISC);
+    {
+        std::lock_guard lock(user.mu);
+        EXPECT_EQ(user.copies, (std::vector<std::pair<int, int>>{{1, 2}, {2, 2}}));
+    }
+    auto first = vrn::VrnDisc::open(dir / "cdr.vrn", vrn::VrnDisc::Access::ReadOnly);
+    auto other = vrn::VrnDisc::open(second, vrn::VrnDisc::Access::ReadOnly);
+    ASSERT_TRUE(first.ok() && other.ok());
+    ASSERT_EQ(first.value().tracks().size(), 1u);
+    ASSERT_EQ(other.value().tracks().size(), 1u);
+    std::vector<std::uint8_t> a(first.value().tracks()[0].length * 2048), b(a.size());
+    ASSERT_TRUE(first.value().readTrackBlocks(0, 0, a).ok());
+    ASSERT_TRUE(other.value().readTrackBlocks(0, 0, b).ok());
+    EXPECT_EQ(a, b);
+
+    // Aborting the wait for the second disc keeps the first one as written.
+    user.asked.clear();
+    user.script = [](int, void *) { return VORN_ANSWER_ABORTING; };
+    ASSERT_EQ(VornControl_RemoveDisc(kHa, kCdWriter), 1);
+    ASSERT_EQ(VornControl_InsertDisc(kHa, kCdWriter, blankDisc("third.vrn").c_str()), 1);
+    EXPECT_EQ(burn(comp, writer, kWrite, 3), VORN_BURN_ABORTED);
+    auto third = vrn::VrnDisc::open(dir / "third.vrn", vrn::VrnDisc::Access::ReadOnly);
+    ASSERT_TRUE(third.ok());
+    EXPECT_EQ(third.value().tracks().size(), 1u);
+}
+
+// --- Sessions that continue a disc -------------------------------------------------
+
+class SessionsTest : public BurnQuestionsTest {
+protected:
+    ProcessResult tool(std::vector<std::string> argv)
+    {
+        if (argv[0] == "vorn-disc")
+            argv[0] = std::string(VORN_BIN_DIR) + "/vorn-disc";
+        else if (gchar *found = g_find_program_in_path(argv[0].c_str())) {
+            argv[0] = found;
+            g_free(found);
+        }
+        auto r = runProcess(argv);
+        EXPECT_EQ(r.exitStatus, 0) << argv[0] << ": " << r.err;
+        return r;
+    }
+    // Files of the newest session as xorriso lists them.
+    std::vector<std::string> listing(const std::filesystem::path &disc)
+    {
+        const auto iso = dir / "export.iso";
+        std::filesystem::remove(iso);
+        tool({"vorn-disc", "export-iso", disc.string(), iso.string()});
+        auto out = tool({"xorriso", "-indev", iso.string(), "-find", "/", "-type", "f"}).out;
+        std::vector<std::string> files;
+        std::istringstream in(out);
+        for (std::string line; std::getline(in, line);)
+            if (!line.empty() && line.front() == '\'')
+                files.push_back(line.substr(1, line.size() - 2));
+        std::sort(files.begin(), files.end());
+        return files;
+    }
+    std::string exported(const std::string &file)
+    {
+        const auto out = dir / "extracted";
+        std::filesystem::remove(out);
+        tool({"xorriso", "-osirrox", "on", "-indev", (dir / "export.iso").string(), "-extract", file, out.string()});
+        return bytesOf(out);
+    }
+    int sessionsOf(VornDevice *device)
+    {
+        VornDiscInfo *info = VornGetCDInfo(device, 0);
+        if (!info)
+            return -1;
+        const int n = info->sessionCount;
+        VornFreeMem(info);
+        return n;
+    }
+};
+
+TEST_F(SessionsTest, EachSessionAfterAnImportShowsTheUnionAndTheDiscCountsItsSessions)
+{
+    if (!haveTool("xorriso"))
+        GTEST_SKIP() << "xorriso is not installed";
+    writeFile(dir / "src" / "c.txt", "second session\n");
+    writeFile(dir / "src" / "d.bin", pattern(300000, 4));
+    writeFile(dir / "src" / "b2.txt", "replaced in the third session\n");
+    // Room for three sessions with the lead-outs and lead-ins between them.
+    VornDevice *writer = open(kCdWriter);
+    ASSERT_EQ(VornControl_RemoveDisc(kHa, kCdWriter), 1);
+    ASSERT_EQ(VornControl_InsertDisc(kHa, kCdWriter, blankDisc("sessions.vrn", VORN_MEDIUM_CD_R, 30000).c_str()), 1);
+    const auto appendable = kWrite | VORN_BURN_CLOSE_SESSION;
+
+    add(comp, "b.txt");
+    ASSERT_EQ(burn(comp, writer, appendable), VORN_BURN_OK) << lastLogLine();
+    EXPECT_EQ(VornDataCompilation_GetMultisessionType(comp), VORN_MULTISESSION_CONTINUE);
+    EXPECT_EQ(sessionsOf(writer), 1);
+
+    // Second session: the first one imported, one file added.
+    auto *second = newCompilation();
+    VornDataCompilation_SetMultisessionType(second, VORN_MULTISESSION_CONTINUE);
+    ASSERT_EQ(VornDataCompilation_ImportTrack(second, writer, -1), 1) << lastLogLine();
+    add(second, "c.txt");
+    add(second, "d.bin");
+    char *stampBefore = VornGetCDStampHash(writer);
+    ASSERT_EQ(burn(second, writer, appendable), VORN_BURN_OK) << lastLogLine();
+    char *stampAfter = VornGetCDStampHash(writer);
+    EXPECT_STRNE(stampBefore, stampAfter);
+    VornFreeMem(stampBefore);
+    VornFreeMem(stampAfter);
+    EXPECT_EQ(sessionsOf(writer), 2);
+    EXPECT_EQ(VornGetNumTracks(writer), 2);
+    EXPECT_EQ(listing(dir / "sessions.vrn"), (std::vector<std::string>{"/b.txt", "/c.txt", "/d.bin"}));
+    EXPECT_EQ(exported("/b.txt"), "first session\n");
+    EXPECT_EQ(exported("/d.bin"), pattern(300000, 4));
+
+    // The same compilation again: the disc moved on, it continues nothing now.
+    EXPECT_EQ(burn(second, writer, appendable), VORN_BURN_NOT_WRITABLE);
+    EXPECT_EQ(lastLogLine(), "The compilation continues another disc than the one in Writer.");
+
+    // Third session, finalizing the disc.
+    auto *third = newCompilation();
+    VornDataCompilation_SetMultisessionType(third, VORN_MULTISESSION_CONTINUE);
+    ASSERT_EQ(VornDataCompilation_ImportTrack(third, writer, -1), 1) << lastLogLine();
+    add(third, "b2.txt");
+    ASSERT_EQ(burn(third, writer, kWrite | VORN_BURN_VERIFY), VORN_BURN_OK) << lastLogLine();
+    EXPECT_EQ(VornDataCompilation_GetMultisessionType(third), VORN_MULTISESSION_NONE);
+    EXPECT_EQ(sessionsOf(writer), 3);
+    EXPECT_EQ(listing(dir / "sessions.vrn"), (std::vector<std::string>{"/b.txt", "/b2.txt", "/c.txt", "/d.bin"}));
+    EXPECT_EQ(exported("/c.txt"), "second session\n");
+
+    // A finalized disc takes no further session, with its own result.
+    auto *fourth = newCompilation();
+    ASSERT_EQ(VornDataCompilation_ImportTrack(fourth, writer, -1), 1) << lastLogLine();
+    add(fourth, "a.bin");
+    EXPECT_EQ(burn(fourth, writer, appendable), VORN_BURN_DISC_CLOSED);
+    EXPECT_EQ(sessionsOf(writer), 3);
+
+    // A continuing compilation cannot become an image file.
+    VornControl_SetImageFileName((dir / "no.iso").c_str());
+    EXPECT_EQ(burn(fourth, open(-1), kWrite), VORN_BURN_NOT_WRITABLE);
+    EXPECT_FALSE(std::filesystem::exists(dir / "no.iso"));
+}
+
+// --- DVD -----------------------------------------------------------------------------
+
+TEST_F(BurnQuestionsTest, DvdBookTypeIsSetOnlyWhenTheBurnAllowsChangingIt)
+{
+    add(comp, "b.txt");
+    VornDevice *dvd = open(kDvdWriter);
+    const std::int32_t dvdRom = 1, plusR = 6;
+    ASSERT_EQ(VornSetDeviceOption(dvd, VORN_DEVICE_OPTION_BOOK_TYPE, &plusR), 1);
+    auto bookType = [&](const std::filesystem::path &p) {
+        auto disc = vrn::VrnDisc::open(p, vrn::VrnDisc::Access::ReadOnly);
+        EXPECT_TRUE(disc.ok());
+        return disc.ok() ? disc.value().bookType() : 99u;
+    };
+    // As the application always burns: the book type stays as it was.
+    ASSERT_EQ(burn(comp, dvd, kWrite | VORN_BURN_DAO | VORN_BURN_NO_BOOKTYPE_CHANGE), VORN_BURN_OK) << lastLogLine();
+    EXPECT_EQ(bookType(dir / "dvd.vrn"), 0u);
+
+    ASSERT_EQ(VornControl_RemoveDisc(kHa, kDvdWriter), 1);
+    const auto second = blankDisc("dvd2.vrn", VORN_MEDIUM_DVD_PLUS_R);
+    ASSERT_EQ(VornControl_InsertDisc(kHa, kDvdWriter, second.c_str()), 1);
+    ASSERT_EQ(burn(comp, dvd, kWrite | VORN_BURN_DAO), VORN_BURN_OK) << lastLogLine();
+    EXPECT_EQ(bookType(second), std::uint32_t(plusR));
+
+    ASSERT_EQ(VornControl_RemoveDisc(kHa, kDvdWriter), 1);
+    const auto third = blankDisc("dvd3.vrn", VORN_MEDIUM_DVD_PLUS_R);
+    ASSERT_EQ(VornControl_InsertDisc(kHa, kDvdWriter, third.c_str()), 1);
+    ASSERT_EQ(burn(comp, dvd, kWrite | VORN_BURN_DAO | VORN_BURN_BOOKTYPE_DVDROM), VORN_BURN_OK) << lastLogLine();
+    EXPECT_EQ(bookType(third), std::uint32_t(dvdRom));
+    VornDiscInfo *info = VornGetCDInfo(dvd, 0);
+    ASSERT_NE(info, nullptr);
+    EXPECT_EQ(info->bookType, dvdRom);
+    VornFreeMem(info);
+}
+
+TEST_F(BurnQuestionsTest, HighCompatibilityPadsADvdWithZerosButNotACd)
+{
+    add(comp, "a.bin");
+    const std::uint32_t need = VornDataCompilation_GetTotalBlocks(comp);
+    VornDevice *dvd = open(kDvdWriter);
+    const std::uint32_t flags = kWrite | VORN_BURN_DAO | VORN_BURN_DVDP_BURN_30MM_AT_LEAST | VORN_BURN_VERIFY;
+    ASSERT_EQ(burn(comp, dvd, flags), VORN_BURN_OK) << lastLogLine();
+    auto disc = vrn::VrnDisc::open(dir / "dvd.vrn", vrn::VrnDisc::Access::ReadOnly);
+    ASSERT_TRUE(disc.ok());
+    ASSERT_EQ(disc.value().tracks().size(), 1u);
+    // The small emulated disc is padded to its end: the minimum is larger.
+    EXPECT_EQ(disc.value().tracks()[0].length, kDiscBlocks);
+    std::vector<std::uint8_t> tail(2048, 0xAA);
+    ASSERT_TRUE(disc.value().readTrackBlocks(0, kDiscBlocks - 1, tail).ok());
+    EXPECT_EQ(tail, std::vector<std::uint8_t>(2048, 0));
+
+    // The same flag on a CD in the same drive changes nothing.
+    ASSERT_EQ(VornControl_RemoveDisc(kHa, kDvdWriter), 1);
+    const auto cd = blankDisc("cd.vrn");
+    ASSERT_EQ(VornControl_InsertDisc(kHa, kDvdWriter, cd.c_str()), 1);
+    ASSERT_EQ(burn(comp, dvd, flags), VORN_BURN_OK) << lastLogLine();
+    auto cdDisc = vrn::VrnDisc::open(cd, vrn::VrnDisc::Access::ReadOnly);
+    ASSERT_TRUE(cdDisc.ok());
+    EXPECT_EQ(cdDisc.value().tracks()[0].length, need);
 }
 
 }  // namespace
