@@ -831,6 +831,8 @@ Outcome runImageRecorder(Burn &b, const Job &job, VornDataCompilation &c, std::u
     }
     if (out.code != VORN_BURN_OK) {
         target->abandon();
+        if (out.code == VORN_BURN_NO_SPACE)
+            b.questions().ask(VORN_REQUEST_NO_SPACE_FOR_IMAGE, nullptr);
         return out;
     }
     if (flags & VORN_BURN_VERIFY) {

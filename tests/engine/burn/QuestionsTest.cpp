@@ -419,6 +419,17 @@ TEST_F(BurnQuestionsTest, ImageRecorderAsksForTheFileNameAndACancelledChooserAbo
     EXPECT_FALSE(std::filesystem::exists(target));
 }
 
+TEST_F(BurnQuestionsTest, ImageTargetThatFillsUpTellsTheUserAndLeavesNothing)
+{
+    add(comp, "a.bin");
+    VornControl_SetImageFileName((dir / "full.iso").c_str());
+    ASSERT_EQ(VornControl_FailWriteAfterBytes(VORN_IMAGE_RECORDER_HA, VORN_IMAGE_RECORDER_ID, 300000), 1);
+    EXPECT_EQ(burn(comp, open(-1), kWrite), VORN_BURN_NO_SPACE);
+    VornControl_FailWriteAfterBytes(VORN_IMAGE_RECORDER_HA, VORN_IMAGE_RECORDER_ID, -1);
+    EXPECT_EQ(user.requests(), std::vector<int>{VORN_REQUEST_NO_SPACE_FOR_IMAGE});
+    EXPECT_FALSE(std::filesystem::exists(dir / "full.iso"));
+}
+
 // --- Overburning -------------------------------------------------------------------
 
 class OverburnTest : public BurnQuestionsTest {
