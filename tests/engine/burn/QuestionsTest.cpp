@@ -550,10 +550,25 @@ TEST_F(BurnQuestionsTest, VerifyPassesOnAGoodDiscAndFailsOnASectorCorruptedBefor
     EXPECT_EQ(lastLogLine(), "Verification failed: block 300 of the disc in Rewriter differs from what was written.");
     EXPECT_EQ(phases().back(), VORN_PHASE_VERIFY_FAILED);
     // The write itself completed: the track is there, finished.
+    {
+        auto disc = vrn::VrnDisc::open(dir / "cdrw.vrn", vrn::VrnDisc::Access::ReadOnly);
+        ASSERT_TRUE(disc.ok());
+        ASSERT_EQ(disc.value().tracks().size(), 1u);
+        EXPECT_EQ(disc.value().tracks()[0].flags & vrn::kTrackIncomplete, 0u);
+    }
+
+    // Cancelled while reading back: an abort, with the disc as written.
+    ASSERT_EQ(VornEraseDisc(rewriter, VORN_ERASE_QUICK, VORN_ERASE_NO_EJECT, 0), VORN_ERASE_OK);
+    VornExtendedProgress *p = progress;
+    gOnPhase = [p](int phase) {
+        if (phase == VORN_PHASE_VERIFYING)
+            VornExtendedProgress_SetUserAbort(p, 1);
+    };
+    EXPECT_EQ(burn(comp, rewriter, kWrite | VORN_BURN_VERIFY), VORN_BURN_ABORTED);
+    EXPECT_EQ(phases().back(), VORN_PHASE_VERIFY_ABORTED);
     auto disc = vrn::VrnDisc::open(dir / "cdrw.vrn", vrn::VrnDisc::Access::ReadOnly);
     ASSERT_TRUE(disc.ok());
-    ASSERT_EQ(disc.value().tracks().size(), 1u);
-    EXPECT_EQ(disc.value().tracks()[0].flags & vrn::kTrackIncomplete, 0u);
+    EXPECT_EQ(disc.value().tracks().size(), 1u);
 }
 
 // --- Copies --------------------------------------------------------------------------
