@@ -535,7 +535,13 @@ typedef struct VornWriteDescription {
  * VORN_BURN_* result; the error log's last line names a failure. After a
  * successful write the data compilation's multisession type says what it can
  * do next: VORN_MULTISESSION_CONTINUE for a disc left appendable, else
- * VORN_MULTISESSION_NONE. */
+ * VORN_MULTISESSION_NONE. When a person can help (no usable disc, a disc
+ * holding data, overburning, the image file's name) the burn asks the
+ * user-dialog callback on the caller's thread with no engine lock held;
+ * without a callback it fails instead. A declined question answers
+ * VORN_BURN_DECLINED with nothing written; an answer of
+ * VORN_ANSWER_ABORTING, the abort flag or the idle callback answer
+ * VORN_BURN_ABORTED. Several copies wait for a blank disc between them. */
 VORN_EXPORT int VornBurn(VornDevice *device, int formatCode, const VornWriteDescription *description,
                          uint32_t flags, int32_t speedKBs, void *reserved);
 
