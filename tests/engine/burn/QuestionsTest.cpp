@@ -571,6 +571,15 @@ TEST_F(BurnQuestionsTest, VerifyPassesOnAGoodDiscAndFailsOnASectorCorruptedBefor
     EXPECT_EQ(disc.value().tracks().size(), 1u);
 }
 
+TEST_F(BurnQuestionsTest, VerifyReadsAContainerOfTheImageRecorderBack)
+{
+    add(comp, "a.bin");
+    VornControl_SetImageFileName((dir / "image.vrn").c_str());
+    ASSERT_EQ(burn(comp, open(-1), kWrite | VORN_BURN_VERIFY), VORN_BURN_OK) << lastLogLine();
+    EXPECT_EQ(phases().back(), VORN_PHASE_VERIFY_OK);
+    EXPECT_TRUE(user.requests().empty());
+}
+
 // --- Copies --------------------------------------------------------------------------
 
 TEST_F(BurnQuestionsTest, CopiesAskForTheNextBlankDiscAndWriteTheSameTrackOnEach)
