@@ -595,7 +595,10 @@ public:
             while (fileIndex + 1 < files_.size() && files_[fileIndex + 1].extent < block)
                 ++fileIndex;
             const char *file = !files_.empty() && files_[fileIndex].extent < block ? files_[fileIndex].name.c_str() : nullptr;
-            driver_.wrote(static_cast<std::int64_t>(block), file);
+            if (verifying_)
+                driver_.verifying(blocks_ ? static_cast<int>(block * 100 / blocks_) : 100);
+            else
+                driver_.wrote(static_cast<std::int64_t>(block), file);
             driver_.buffer(static_cast<std::uint32_t>(producer.pipe().levelBytes() / 1024));
             if (limitBytes && done >= limitBytes)
                 break;
@@ -630,7 +633,9 @@ public:
     Outcome verify(VerifyTarget &target, std::uint64_t padBlocks)
     {
         driver_.phase(VORN_PHASE_VERIFYING);
+        verifying_ = true;
         auto out = stream(target, 0);
+        verifying_ = false;
         if (out.code == VORN_BURN_OK && padBlocks > 0)
             if (auto failed = writePadding(target, padBlocks))
                 out = {failed->code, failed->line};
@@ -673,6 +678,7 @@ private:
     std::uint32_t continuesAt_ = 0;
     std::uint32_t family_ = VORN_FAMILY_CD;
     int copy_ = 1, copies_ = 1;
+    bool verifying_ = false;
     bool modeXa_ = false;
     std::vector<FileExtent> files_;
     std::int64_t now_ = static_cast<std::int64_t>(std::time(nullptr));

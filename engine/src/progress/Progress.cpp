@@ -45,6 +45,7 @@ std::shared_ptr<State> lookup(const VornExtendedProgress *handle)
 namespace {
 constexpr int kMajorPreparing = 1;
 constexpr int kMajorWriting = 2;
+constexpr int kMajorVerifying = 3;
 constexpr int kMajorFinished = 4;
 constexpr int kSpeedUnknown = 65535;
 }  // namespace
@@ -76,6 +77,7 @@ void Driver::begin(const Outline &outline)
 {
     outline_ = outline;
     stage_ = Stage::Preparing;
+    verifying_ = false;
     call(&Callbacks::setMajorPhase, kMajorPreparing);
     call(&Callbacks::setNumCopies, std::max(1, outline.copy), 0, std::max(1, outline.copies));
     call(&Callbacks::setWriterName, 0, outline.writerName.c_str());
@@ -165,6 +167,17 @@ void Driver::endWriting(bool succeeded)
     setPhase(VORN_PHASE_WRITING_ENDED);
     call(&Callbacks::setWriterPhase, 0, VORN_WRITER_PHASE_IDLE);
     call(&Callbacks::setWriterStatus, 0, succeeded ? VORN_WRITER_STATUS_READY : VORN_WRITER_STATUS_FAILED);
+}
+
+void Driver::verifying(int percent)
+{
+    if (stage_ != Stage::Written)
+        return;
+    if (!verifying_) {
+        verifying_ = true;
+        call(&Callbacks::setMajorPhase, kMajorVerifying);
+    }
+    call(&Callbacks::setReadPercentage, std::clamp(percent, 0, 100));
 }
 
 void Driver::finish()

@@ -128,6 +128,9 @@ public:
     void wrote(std::int64_t done, const char *file);
     void buffer(std::uint32_t levelKB);
     void endWriting(bool succeeded);
+    // Reading back what was written: the major phase "verifying" (once), then
+    // the percentage read.
+    void verifying(int percent);
     void finish();
 
     void message(const std::string &text, int kind);
@@ -156,6 +159,7 @@ private:
     Outline outline_;
     int speedKBs_ = 0;
     int currentPhase_ = 0;
+    bool verifying_ = false;
     std::string lastFile_;
     bool fileShown_ = false;
 };

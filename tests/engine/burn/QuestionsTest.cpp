@@ -41,6 +41,7 @@ struct User {
     std::function<int(int, void *)> script;
     std::vector<int> phases;
     std::vector<std::pair<int, int>> copies;
+    std::vector<int> readPercents, majorPhases;
     VornExtendedProgress *progress = nullptr;
     std::atomic<bool> idleAborts{false};
 
@@ -99,6 +100,16 @@ void onPhase(int phase)
     if (gOnPhase)
         gOnPhase(phase);
 }
+void onReadPercent(int percent)
+{
+    std::lock_guard lock(gUser->mu);
+    gUser->readPercents.push_back(percent);
+}
+void onMajorPhase(int phase)
+{
+    std::lock_guard lock(gUser->mu);
+    gUser->majorPhases.push_back(phase);
+}
 void onCopies(int current, int, int total)
 {
     std::lock_guard lock(gUser->mu);
@@ -149,6 +160,8 @@ protected:
         user.progress = progress;
         VornExtendedProgress_SetCallback_SetPhaseCallback(progress, onPhase);
         VornExtendedProgress_SetCallback_SetNumCopiesCallback(progress, onCopies);
+        VornExtendedProgress_SetCallback_SetReadPercentageCallback(progress, onReadPercent);
+        VornExtendedProgress_SetCallback_SetMajorPhaseCallback(progress, onMajorPhase);
     }
     void TearDown() override
     {
@@ -534,6 +547,14 @@ TEST_F(BurnQuestionsTest, VerifyPassesOnAGoodDiscAndFailsOnASectorCorruptedBefor
     ASSERT_NE(verifying, seen.end());
     EXPECT_LT(std::find(seen.begin(), seen.end(), VORN_PHASE_WRITING_ENDED), verifying);
     EXPECT_EQ(seen.back(), VORN_PHASE_VERIFY_OK);
+    {
+        // The reading is followed as a major phase of its own, up to 100 %.
+        std::lock_guard lock(user.mu);
+        EXPECT_EQ(std::count(user.majorPhases.begin(), user.majorPhases.end(), 3), 1);
+        ASSERT_FALSE(user.readPercents.empty());
+        EXPECT_TRUE(std::is_sorted(user.readPercents.begin(), user.readPercents.end()));
+        EXPECT_EQ(user.readPercents.back(), 100);
+    }
 
     // A block in the middle of a.bin goes bad between writing and reading back.
     ASSERT_EQ(VornEraseDisc(rewriter, VORN_ERASE_QUICK, VORN_ERASE_NO_EJECT, 0), VORN_ERASE_OK);
