@@ -1098,7 +1098,13 @@ Outcome settleDisc(Burn &b, const Job &job, DiscNeeds &needs, DiscLook &found)
             }
             const auto end = q.waitForDisc(l.waitCode, required, [&]() -> std::optional<std::string> {
                 DiscLook now = lookAtDisc(b, job, needs);
-                if (now.verdict == DiscLook::Verdict::Wait)
+                // While waiting, a disc that cannot be used (finalized, of
+                // another disc's sessions) is only what the tray holds now;
+                // a drive that went away ends the wait.
+                const bool driveLost = now.verdict == DiscLook::Verdict::Fail &&
+                                       (now.failure.code == VORN_BURN_DEVICE_GONE ||
+                                        now.failure.code == VORN_BURN_DRIVE_BUSY);
+                if (now.verdict == DiscLook::Verdict::Wait || (now.verdict == DiscLook::Verdict::Fail && !driveLost))
                     return now.current;
                 return std::nullopt;
             });

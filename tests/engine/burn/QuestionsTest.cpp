@@ -289,6 +289,44 @@ TEST_F(BurnQuestionsTest, EmptyDriveWaitsWithTextsRaisesOnAWrongDiscAndGoesOnWhe
     EXPECT_EQ(written.value().tracks().size(), 1u);
 }
 
+TEST_F(BurnQuestionsTest, AFinalizedDiscInsertedWhileWaitingKeepsTheWaitGoing)
+{
+    add(comp, "b.txt");
+    VornDevice *writer = open(kCdWriter);
+    ASSERT_EQ(burn(comp, writer, kWrite), VORN_BURN_OK) << lastLogLine();  // finalized
+    ASSERT_EQ(VornControl_RemoveDisc(kHa, kCdWriter), 1);
+    const auto blank = blankDisc("blank.vrn");
+    int texts = 0;
+    user.script = [&](int request, void *) {
+        if (request == VORN_REQUEST_WAIT_MEDIA_TEXTS && ++texts == 1) {
+            EXPECT_EQ(VornControl_InsertDisc(kHa, kCdWriter, (dir / "cdr.vrn").c_str()), 1);
+        }
+        if (request == VORN_REQUEST_RAISE_WAIT) {
+            VornControl_RemoveDisc(kHa, kCdWriter);
+            EXPECT_EQ(VornControl_InsertDisc(kHa, kCdWriter, blank.c_str()), 1);
+        }
+        return -1;
+    };
+    auto *fresh = newCompilation();
+    add(fresh, "a.bin");
+    ASSERT_EQ(burn(fresh, writer, kWrite), VORN_BURN_OK) << lastLogLine();
+    EXPECT_EQ(user.requests(), (std::vector<int>{VORN_REQUEST_WAIT_FOR_DISC, VORN_REQUEST_WAIT_MEDIA_TEXTS,
+                                                 VORN_REQUEST_WAIT_MEDIA_TEXTS, VORN_REQUEST_RAISE_WAIT,
+                                                 VORN_REQUEST_DESTROY_WAIT}));
+    EXPECT_EQ(user.all().at(2).text, "CD-R, CD-RW | CD-R");
+
+    // A drive unplugged while waiting ends the wait with its result.
+    ASSERT_EQ(VornControl_RemoveDisc(kHa, kCdWriter), 1);
+    user.script = [](int request, void *) {
+        if (request == VORN_REQUEST_WAIT_FOR_DISC) {
+            EXPECT_EQ(VornControl_RemoveDrive(kHa, kCdWriter), 1);
+        }
+        return -1;
+    };
+    EXPECT_EQ(burn(fresh, writer, kWrite), VORN_BURN_DEVICE_GONE);
+    EXPECT_EQ(user.requests().back(), VORN_REQUEST_DESTROY_WAIT);
+}
+
 TEST_F(BurnQuestionsTest, AbortsEndTheWaitAndDestroyTheDialogWithNothingWritten)
 {
     add(comp, "a.bin");
