@@ -164,29 +164,29 @@ struct Clock {
 
 VornOption *makeOption(gint32 id, const Clock &clock, const VornDeviceEntry &noDrive)
 {
-    const OptionSpec &spec = kOptions[id];
-    gint64 integer = spec.integer;
-    switch (spec.special) {
+    const OptionSpec &entry = kOptions[id];
+    gint64 integer = entry.integer;
+    switch (entry.special) {
     case Now: integer = clock.now; break;
     case NowDate: integer = clock.date; break;
     case NowTime: integer = clock.time; break;
     case SupportedMedia: integer = MediaTypes_GetSupportedMediaTypes(); break;
     default: break;
     }
-    switch (spec.kind) {
-    case Boolean: return BooleanOption_New(id, spec.name, static_cast<gint32>(integer));
-    case Integer: return IntegerOption_New(id, spec.name, integer);
-    case Unicode: return StringOption_NewUnicode(id, spec.name, spec.text);
+    switch (entry.kind) {
+    case Boolean: return BooleanOption_New(id, entry.name, static_cast<gint32>(integer));
+    case Integer: return IntegerOption_New(id, entry.name, integer);
+    case Unicode: return StringOption_NewUnicode(id, entry.name, entry.text);
     // The stamp hash is the engine's own text; CD-TEXT is written to the disc in ISO-8859-1.
-    case Latin1Dash: return StringOption_NewWithEncoding(id, spec.name, "ISO-8859-1", spec.text);
-    case Latin1: return StringOption_NewWithEncoding(id, spec.name, "ISO8859-1", spec.text);
-    case Locale: return StringOption_NewLocaleEncoded(id, spec.name, spec.text);
+    case Latin1Dash: return StringOption_NewWithEncoding(id, entry.name, "ISO-8859-1", entry.text);
+    case Latin1: return StringOption_NewWithEncoding(id, entry.name, "ISO8859-1", entry.text);
+    case Locale: return StringOption_NewLocaleEncoded(id, entry.name, entry.text);
     case Path: {
-        OwnedText path(spec.special == BootImage ? g_strdup(VORN_DATA_DIR "/DosBootImage.ima")
+        OwnedText path(entry.special == BootImage ? g_strdup(VORN_DATA_DIR "/DosBootImage.ima")
                                                  : g_build_filename(g_get_tmp_dir(), "TempImage.vrn", nullptr));
-        return StringOption_NewWithVariableEncoding(id, spec.name, "", path.get());
+        return StringOption_NewWithVariableEncoding(id, entry.name, "", path.get());
     }
-    case Device: return ScsiDeviceOption_New(id, spec.name, &noDrive);
+    case Device: return ScsiDeviceOption_New(id, entry.name, &noDrive);
     }
     return nullptr;
 }
