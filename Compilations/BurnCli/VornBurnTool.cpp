@@ -347,9 +347,15 @@ bool addFolderContents(Compilation *c, const std::string &local, const std::stri
         const std::string source = joinPath(local, name);
         VfsStat stat{};
         if (VFS_Stat(c->localFileSystem, source.c_str(), &stat) == 0 && VFS_STAT_IS_DIRECTORY(&stat)) {
-            Entry made{VFS_CreateDirectoryEx(c->fileSystem, disc.c_str(), name.c_str(), nullptr, source.c_str(), 0,
-                                             0, VORN_DATA_ITEM_NEW, 0, 0, 0, 0, 0)};
-            if (!made) {
+            // A folder of that name already on the disc (a previous session,
+            // or another folder given) takes the new contents beside its own.
+            VfsDirectoryEntry *existing = nullptr;
+            Entry made{VFS_CreateDirectoryEx(c->fileSystem, disc.c_str(), name.c_str(), &existing, source.c_str(),
+                                             0, 0, VORN_DATA_ITEM_NEW, 0, 0, 0, 0, 0)};
+            Entry existingEntry{existing};
+            const bool merge = !made && errno == EEXIST && existingEntry &&
+                               existingEntry->type == VFS_ENTRY_DIRECTORY;
+            if (!made && !merge) {
                 error = source + ": " + g_strerror(errno);
                 return false;
             }
@@ -357,8 +363,17 @@ bool addFolderContents(Compilation *c, const std::string &local, const std::stri
                 return false;
             continue;
         }
-        Entry copied{VFS_CopyEx(c->localFileSystem, source.c_str(), c->fileSystem, disc.c_str(), 3, nullptr, 0, 0,
-                                VORN_DATA_ITEM_NEW, 1, 0, nullptr, 0, 0, 0, 0)};
+        auto copy = [&](VfsDirectoryEntry **existing) {
+            return Entry{VFS_CopyEx(c->localFileSystem, source.c_str(), c->fileSystem, disc.c_str(), 3, existing, 0,
+                                    0, VORN_DATA_ITEM_NEW, 1, 0, nullptr, 0, 0, 0, 0)};
+        };
+        VfsDirectoryEntry *existing = nullptr;
+        Entry copied = copy(&existing);
+        Entry existingEntry{existing};
+        // A file of that name already there is replaced by the newer one.
+        if (!copied && errno == EEXIST && existingEntry && existingEntry->type != VFS_ENTRY_DIRECTORY &&
+            VFS_Unlink(c->fileSystem, joinPath(disc, name).c_str()) == 0)
+            copied = copy(nullptr);
         if (!copied) {
             error = source + ": " + g_strerror(errno);
             return false;

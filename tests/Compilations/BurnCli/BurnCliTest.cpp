@@ -119,6 +119,62 @@ TEST_F(BurnCliTest, SeveralFoldersMeetAtTheDiscRoot)
     expectSameTree(dir / "expected", extract(image, "x"));
 }
 
+// A saved data compilation of two files, one of them in a folder, and a
+// second session added to the disc from a folder with --multisession: the
+// exported disc holds both, the folder merged and the file given again
+// replaced.
+TEST_F(BurnCliTest, SavedCompilationThenASecondSessionOnAnEmulatedDrive)
+{
+    if (!haveTool("xorriso"))
+        GTEST_SKIP() << "xorriso is not installed";
+    writeFile(dir / "first" / "letter.txt", "dear reader\n");
+    writeFile(dir / "first" / "photos" / "one.jpg", std::string(40000, 'p'));
+    const std::string first = (dir / "first").string();
+    writeFile(dir / "saved.vcf",
+              "<!-- Vorn Linux compilation file. -->\n"
+              "<?xml version='1.0' encoding='UTF-8'?>\n"
+              "<Compilation type='1' media='1' />\n"
+              "<FileSystem>\n"
+              "  <File><Names><Original encoding='UTF-8' value='letter.txt' /></Names>"
+              "<Origin encoding='UTF-8' value='" + first + "/letter.txt' /></File>\n"
+              "  <Directory><Names><Original encoding='UTF-8' value='photos' /></Names><Items>\n"
+              "    <File><Names><Original encoding='UTF-8' value='one.jpg' /></Names>"
+              "<Origin encoding='UTF-8' value='" + first + "/photos/one.jpg' /></File>\n"
+              "  </Items></Directory>\n"
+              "</FileSystem>\n");
+    const fs::path drives = makeDrive();
+    const std::map<std::string, std::string> env{{"VORN_EMULATED_DRIVES", drives.string()},
+                                                 {"VORN_CONTROL_TIME_SCALE", "0"}};
+
+    ProcessResult r = burn({"--recorder", "Test Burner", "--close-session", (dir / "saved.vcf").string()}, env);
+    ASSERT_EQ(r.exitStatus, 0) << r.out << r.err;
+    r = runProcess({tool("vorn-disc"), "export-iso", (dir / "blank.vrn").string(), (dir / "s1.iso").string()});
+    ASSERT_EQ(r.exitStatus, 0) << r.err;
+    expectSameTree(dir / "first", extract(dir / "s1.iso", "x1"));
+
+    writeFile(dir / "second" / "later.txt", "added later\n");
+    writeFile(dir / "second" / "letter.txt", "dear reader, revised\n");
+    writeFile(dir / "second" / "photos" / "two.jpg", std::string(30000, 'q'));
+    r = burn({"--recorder", "Test Burner", "--multisession", (dir / "second").string()}, env);
+    ASSERT_EQ(r.exitStatus, 0) << r.out << r.err;
+    r = runProcess({tool("vorn-disc"), "export-iso", (dir / "blank.vrn").string(), (dir / "s2.iso").string()});
+    ASSERT_EQ(r.exitStatus, 0) << r.err;
+
+    writeFile(dir / "union" / "letter.txt", "dear reader, revised\n");
+    writeFile(dir / "union" / "photos" / "one.jpg", std::string(40000, 'p'));
+    writeFile(dir / "union" / "later.txt", "added later\n");
+    writeFile(dir / "union" / "photos" / "two.jpg", std::string(30000, 'q'));
+    expectSameTree(dir / "union", extract(dir / "s2.iso", "x2"));
+
+    // A new compilation without --multisession does not go onto a disc
+    // holding data: refused at once, the disc left as it was.
+    const std::string before = readFile(dir / "blank.vrn");
+    r = burn({"--recorder", "Test Burner", (dir / "second").string()}, env);
+    EXPECT_EQ(r.exitStatus, 3) << r.out << r.err;
+    EXPECT_NE(r.err.find("no suitable disc in \"Test Burner\""), std::string::npos) << r.err;
+    EXPECT_EQ(readFile(dir / "blank.vrn"), before);
+}
+
 TEST_F(BurnCliTest, HelpAndListNeedNoInput)
 {
     const ProcessResult help = burn({"--help"});
