@@ -169,6 +169,7 @@ struct BurnState {
     int speed = 0, base = 0;
     uint32_t remainingMs = 0;
     int lastPercent = -1;
+    std::string lastWarning;  // the engine's last warning, already printed
 };
 BurnState state;
 
@@ -251,9 +252,10 @@ void onRemaining(uint32_t ms)
 
 void onMessage(const char *text, int, int kind)
 {
-    if (kind == VORN_MESSAGE_WARNING || kind == VORN_MESSAGE_STOP) {
+    if (kind == VORN_MESSAGE_WARNING) {
         endBarLine();
         std::fprintf(stderr, "vorn-burn: %s\n", text);
+        state.lastWarning = text;
     }
 }
 
@@ -282,7 +284,12 @@ int answerEngine(void *, int request, void *data) noexcept
         return message->type == 0 ? 0 : VORN_ANSWER_ABORTING;
     }
     case VORN_REQUEST_WAIT_FOR_DISC:
-        std::fprintf(stderr, "vorn-burn: the recorder holds no disc this compilation can be written to\n");
+        // Nobody is at the recorder to change the disc: the wait is refused.
+        if (reinterpret_cast<intptr_t>(data) == VORN_WAIT_BLANK_DISC && !a.multisession)
+            std::fprintf(stderr, "vorn-burn: the disc holds data; insert a blank disc, or give --multisession "
+                                 "to add a session to it\n");
+        else
+            std::fprintf(stderr, "vorn-burn: the recorder holds no disc this compilation can be written to\n");
         state.noMedium = true;
         return VORN_ANSWER_ABORTING;
     case VORN_REQUEST_WAIT_MEDIA_TEXTS: {
@@ -298,8 +305,7 @@ int answerEngine(void *, int request, void *data) noexcept
         state.noMedium = true;
         return 0;
     case VORN_REQUEST_NO_SPACE_FOR_IMAGE:
-        std::fprintf(stderr, "vorn-burn: there is not enough room for the image file\n");
-        return 0;
+        return 0;  // the engine's warning says how much room is missing
     default:
         return state.abort.load() ? VORN_ANSWER_ABORTING : -1;
     }
@@ -619,7 +625,12 @@ int run(const Arguments &a)
         std::fprintf(stderr, "vorn-burn: the burn was aborted\n");
         return kAborted;
     }
-    if (state.noMedium.load() || result == VORN_BURN_NO_MEDIUM || result == VORN_BURN_NOT_WRITABLE ||
+    if (state.noMedium.load()) {
+        // Why was said when the question was refused.
+        std::fprintf(stderr, "vorn-burn: no suitable disc in \"%s\"\n", recorder.name);
+        return kRecorder;
+    }
+    if (result == VORN_BURN_NO_MEDIUM || result == VORN_BURN_NOT_WRITABLE ||
         result == VORN_BURN_DISC_CLOSED || result == VORN_BURN_DISC_TOO_SMALL || result == VORN_BURN_DECLINED) {
         char *log = VornGetErrorLog();
         std::fprintf(stderr, "vorn-burn: no suitable disc in \"%s\": %s\n", recorder.name, lastLine(log).c_str());
@@ -627,7 +638,11 @@ int run(const Arguments &a)
         return kRecorder;
     }
     char *log = VornGetErrorLog();
-    std::fprintf(stderr, "vorn-burn: the burn failed (%d): %s\n", result, lastLine(log).c_str());
+    const std::string reason = lastLine(log);
+    if (reason.empty() || reason == state.lastWarning)
+        std::fprintf(stderr, "vorn-burn: the burn failed (%d)\n", result);
+    else
+        std::fprintf(stderr, "vorn-burn: the burn failed (%d): %s\n", result, reason.c_str());
     VornFreeMem(log);
     return kFailed;
 }

@@ -65,6 +65,14 @@ protected:
         EXPECT_EQ(d.exitStatus, 0) << d.out << d.err;
     }
 
+    // What is on a disc container, as the engine reads it.
+    static std::string toc(const fs::path &disc)
+    {
+        const ProcessResult r = runProcess({tool("vorn-disc"), "toc", disc.string()});
+        EXPECT_EQ(r.exitStatus, 0) << r.err;
+        return r.out;
+    }
+
     static std::vector<std::string> filesIn(const fs::path &folder)
     {
         std::vector<std::string> names;
@@ -168,11 +176,60 @@ TEST_F(BurnCliTest, SavedCompilationThenASecondSessionOnAnEmulatedDrive)
 
     // A new compilation without --multisession does not go onto a disc
     // holding data: refused at once, the disc left as it was.
-    const std::string before = readFile(dir / "blank.vrn");
+    const std::string before = toc(dir / "blank.vrn");
     r = burn({"--recorder", "Test Burner", (dir / "second").string()}, env);
     EXPECT_EQ(r.exitStatus, 3) << r.out << r.err;
     EXPECT_NE(r.err.find("no suitable disc in \"Test Burner\""), std::string::npos) << r.err;
-    EXPECT_EQ(readFile(dir / "blank.vrn"), before);
+    EXPECT_NE(r.err.find("give --multisession"), std::string::npos) << r.err;
+    EXPECT_EQ(toc(dir / "blank.vrn"), before);
+}
+
+// Erasing a rewritable disc that holds data is the one question that loses
+// data: refused without --yes (the disc untouched), done with it.
+TEST_F(BurnCliTest, RewritableDiscHoldingDataIsErasedOnlyWithYes)
+{
+    const fs::path tree = makeTree("tree");
+    const fs::path image = dir / "old.iso";
+    ASSERT_EQ(burn({"--image", image.string(), tree.string()}).exitStatus, 0);
+    const ProcessResult made =
+        runProcess({tool("vorn-disc"), "make", "--medium", "CD-RW", (dir / "rw.vrn").string(), image.string()});
+    ASSERT_EQ(made.exitStatus, 0) << made.err;
+    writeFile(dir / "drives.ini", "[burner]\nName=Test Burner\nWriteMedia=CD-R;CD-RW\nDisc=rw.vrn\n");
+    const std::map<std::string, std::string> env{{"VORN_EMULATED_DRIVES", (dir / "drives.ini").string()},
+                                                 {"VORN_CONTROL_TIME_SCALE", "0"}};
+    writeFile(dir / "new" / "fresh.txt", "fresh\n");
+
+    const std::string before = toc(dir / "rw.vrn");
+    ProcessResult r = burn({"--recorder", "Test Burner", (dir / "new").string()}, env);
+    EXPECT_EQ(r.exitStatus, 3) << r.out << r.err;
+    EXPECT_NE(r.err.find("--yes erases it"), std::string::npos) << r.err;
+    EXPECT_EQ(toc(dir / "rw.vrn"), before);
+
+    r = burn({"--recorder", "Test Burner", "--yes", (dir / "new").string()}, env);
+    ASSERT_EQ(r.exitStatus, 0) << r.out << r.err;
+    if (!haveTool("xorriso"))
+        return;
+    r = runProcess({tool("vorn-disc"), "export-iso", (dir / "rw.vrn").string(), (dir / "rw.iso").string()});
+    ASSERT_EQ(r.exitStatus, 0) << r.err;
+    expectSameTree(dir / "new", extract(dir / "rw.iso", "x"));
+}
+
+TEST_F(BurnCliTest, TerminalGetsAProgressBar)
+{
+    if (!haveTool("script"))
+        GTEST_SKIP() << "script is not installed";
+    writeFile(dir / "tree" / "data.bin", std::string(2 << 20, 'd'));
+    const std::string image = (dir / "tty.iso").string();
+    // script gives the program a terminal of its own.
+    const ProcessResult r = runProcess({program("script"), "-qec",
+                                        tool("vorn-burn") + " --image '" + image + "' '" + (dir / "tree").string() + "'",
+                                        "/dev/null"},
+                                       {}, {"DISPLAY"});
+    ASSERT_EQ(r.exitStatus, 0) << r.out << r.err;
+    EXPECT_NE(r.out.find("\rWriting"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("100%"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("#####"), std::string::npos) << r.out;
+    EXPECT_TRUE(fs::exists(image));
 }
 
 TEST_F(BurnCliTest, HelpAndListNeedNoInput)
@@ -255,7 +312,9 @@ TEST_F(BurnCliTest, FailedBurnPrintsTheEnginesMessage)
     const fs::path tree = makeTree("tree");
     const ProcessResult r = burn({"--image", "/proc/vorn-burn-test.iso", tree.string()});
     EXPECT_EQ(r.exitStatus, 4) << r.out << r.err;
-    EXPECT_NE(r.err.find("the burn failed"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("the burn failed (8)"), std::string::npos) << r.err;
+    // The engine's own words say why.
+    EXPECT_NE(r.err.find("not enough space for the image /proc/vorn-burn-test.iso"), std::string::npos) << r.err;
     EXPECT_FALSE(fs::exists("/proc/vorn-burn-test.iso"));
 }
 
