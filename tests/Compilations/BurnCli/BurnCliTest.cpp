@@ -214,6 +214,26 @@ TEST_F(BurnCliTest, RewritableDiscHoldingDataIsErasedOnlyWithYes)
     expectSameTree(dir / "new", extract(dir / "rw.iso", "x"));
 }
 
+// A simulation writes nothing; a verified write reads its data back.
+TEST_F(BurnCliTest, SimulateLeavesTheDiscBlankAndVerifyReadsBack)
+{
+    const fs::path tree = makeTree("tree");
+    const std::map<std::string, std::string> env{{"VORN_EMULATED_DRIVES", makeDrive().string()},
+                                                 {"VORN_CONTROL_TIME_SCALE", "0"}};
+    const std::string blank = toc(dir / "blank.vrn");
+
+    ProcessResult r = burn({"--recorder", "Test Burner", "--simulate", tree.string()}, env);
+    ASSERT_EQ(r.exitStatus, 0) << r.out << r.err;
+    EXPECT_NE(r.out.find("Simulating"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("Simulation completed successfully"), std::string::npos) << r.out;
+    EXPECT_EQ(toc(dir / "blank.vrn"), blank);
+
+    r = burn({"--recorder", "Test Burner", "--verify", "--speed", "1200", tree.string()}, env);
+    ASSERT_EQ(r.exitStatus, 0) << r.out << r.err;
+    EXPECT_NE(r.out.find("Verif"), std::string::npos) << r.out;
+    EXPECT_NE(toc(dir / "blank.vrn"), blank);
+}
+
 TEST_F(BurnCliTest, TerminalGetsAProgressBar)
 {
     if (!haveTool("script"))
