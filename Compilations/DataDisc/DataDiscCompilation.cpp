@@ -1,6 +1,7 @@
 #include "DataDiscCompilation.h"
 
 #include "CompilationOptions.h"
+#include "DataDiscBurn.h"
 #include "DataDiscFileSystem.h"
 #include "Debugger.h"
 #include "DialogBox/DialogBox.h"
@@ -603,6 +604,7 @@ Compilation *newCompilation(gint32 type) noexcept
     auto *compilation = static_cast<Compilation *>(g_object_new(VORN_TYPE_DATA_DISC_COMPILATION, nullptr));
     compilation->type = type;
     compilation->operations.GetBurnFormat = [](Compilation *) noexcept -> guint32 { return VORN_BURN_MAGIC; };
+    DataDiscBurn_InstallOperations(compilation);
     return compilation;
 }
 
