@@ -131,6 +131,8 @@ void onWaitDialogResponse(GtkDialog *dialog, gint response, gpointer) noexcept
     UserDialogsBurnInfo info = burnInfo(burningCompilation.load(), 0);
     if (info.progress)
         VornExtendedProgress_SetUserAbort(info.progress, 1);
+    if (info.abortButton && GTK_IS_BUTTON(info.abortButton))
+        gtk_button_clicked(GTK_BUTTON(info.abortButton));
 }
 
 // Under the GDK lock.

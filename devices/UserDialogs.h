@@ -31,6 +31,7 @@ typedef struct UserDialogsBurnInfo {
     VornExtendedProgress *progress; /* the burn's progress object, or NULL */
     gboolean isoImagePossible;      /* the image may be written as plain ISO 9660 */
     const VornDeviceEntry *waitDevice; /* the drive a wait for a disc is about; NULL: the recorder */
+    gpointer abortButton;           /* the burn widget's abort button (a GtkButton), or NULL */
 } UserDialogsBurnInfo;
 typedef void (*UserDialogsBurnInfoResolver)(gpointer userData, gint waitCode, UserDialogsBurnInfo *info) noexcept;
 void UserDialogs_SetBurnInfoResolver(UserDialogsBurnInfoResolver resolver) noexcept;

@@ -132,6 +132,8 @@ gint BurnCompilation_StartBurnProcess(gpointer compilation, const VornDeviceEntr
         return BURN_PROCESS_FAILED;
     static const BurnProcessResultDialogHooks resultHooks{isSingleSession, burnAgain, nullptr};
     BurnProcessResultDialog_SetHooks(&resultHooks);
+    BurnProcess_SetAbortButtonLookup(
+        [](GtkWidget *widget) -> gpointer { return BurnProcessWidget_GetAbortButton(widget); });
     BurnProcessHooks hooks{};
     hooks.lock = lockGdk;
     hooks.prepare = prepare;

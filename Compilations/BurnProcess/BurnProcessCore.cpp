@@ -8,6 +8,7 @@
 #include "VornAPIInterface.h"
 #include "VornKitDevicesManagement.h"
 
+#include <atomic>
 #include <cstdio>
 #include <new>
 #include <string>
@@ -209,6 +210,14 @@ namespace {
 constexpr gint32 kCopySourceDrive = 89;
 constexpr gint kWaitCodeCopySource = 5;
 
+std::atomic<AbortButtonLookup> abortButtonLookup{nullptr};
+
+gpointer abortButtonOf(GtkWidget *burnWidget)
+{
+    AbortButtonLookup lookup = abortButtonLookup.load();
+    return burnWidget && lookup ? lookup(burnWidget) : nullptr;
+}
+
 // What the engine's questions need of the burning compilation.
 void resolveBurnInfo(gpointer userData, gint waitCode, UserDialogsBurnInfo *info) noexcept
 {
@@ -216,6 +225,7 @@ void resolveBurnInfo(gpointer userData, gint waitCode, UserDialogsBurnInfo *info
         return;
     auto *compilation = VORN_COMPILATION(userData);
     info->progress = static_cast<VornExtendedProgress *>(compilation->progressObject);
+    info->abortButton = abortButtonOf(compilation->burnProcessWidget);
     switch (compilation->type) {
     case COMPILATION_TYPE_ISO:
     case COMPILATION_TYPE_UDF:
@@ -422,4 +432,9 @@ gint BurnProcess_Run(Compilation *compilation, const VornDeviceEntry *recorder, 
     if (started == BURN_PROCESS_STARTED && result)
         *result = state.result;
     return started;
+}
+
+void BurnProcess_SetAbortButtonLookup(AbortButtonLookup lookup) noexcept
+{
+    abortButtonLookup.store(lookup);
 }

@@ -108,6 +108,11 @@ gint32 BurnProcess_GetSpeedOption(guint32 medium) noexcept;
  * g_free. */
 gchar *BurnProcess_FormatFlags(guint32 flags) noexcept;
 
+/* The user interface tells the core how to find the abort button of its
+ * burn widget, so that cancelling a wait for a disc can press it. */
+typedef gpointer (*AbortButtonLookup)(GtkWidget *burnWidget);
+void BurnProcess_SetAbortButtonLookup(AbortButtonLookup lookup) noexcept;
+
 G_END_DECLS
 
 #endif

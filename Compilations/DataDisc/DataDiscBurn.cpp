@@ -1,5 +1,6 @@
 #include "DataDiscBurn.h"
 
+#include "BurnProcessWidget.h"
 #include "CompilationOptions.h"
 #include "DataDiscCompilation.h"
 #include "DataDiscFileSystem.h"
@@ -24,6 +25,7 @@ constexpr gint32 kImportedTrack = 11;
 constexpr gint32 kAllowDeeperThan8 = 40;
 constexpr gint32 kAllowLongPaths = 41;
 constexpr gint32 kBootSourceImageFile = 1;
+constexpr gint32 kIsoDataMode = 35;
 
 std::atomic<DataDiscPathTestRunner> pathTestRunner{nullptr};
 
@@ -217,10 +219,64 @@ void afterBurn(Compilation *compilation, gint32 burnResult) noexcept
     OptionsDatabase_SetIntegerOptionValue(compilation->options, COMPILATION_OPTION_MULTISESSION_TYPE, state);
 }
 
+const char *widgetTypeText(Compilation *compilation)
+{
+    switch (compilation->type) {
+    case COMPILATION_TYPE_ISO: return _("ISO compilation");
+    case COMPILATION_TYPE_UDF: return _("UDF compilation");
+    case COMPILATION_TYPE_UDF_ISO_BRIDGE: return _("UDF/ISO compilation");
+    case COMPILATION_TYPE_BOOTABLE: return _("Bootable compilation");
+    case COMPILATION_TYPE_DVD_VIDEO: {
+        const auto medium = static_cast<guint32>(
+            OptionsDatabase_GetIntegerOptionValue(compilation->options, COMPILATION_OPTION_MEDIUM_TYPE));
+        if (medium == COMPILATION_MEDIUM_DVD)
+            return _("DVD-Video compilation");
+        return medium == COMPILATION_MEDIUM_CD ? _("miniDVD compilation") : "";
+    }
+    default: return "";
+    }
+}
+
+// Name, kind and size on the burn widget; a session added to a disc counts
+// only its new files.
+void setupBurnWidget(Compilation *compilation) noexcept
+{
+    GtkWidget *widget = compilation->burnProcessWidget;
+    if (!widget)
+        return;
+    OwnedText name(OptionsDatabase_GetStringOptionValue(compilation->options, COMPILATION_OPTION_NAME));
+    BurnProcessWidget_SetCompilationName(widget, name ? name.get() : "");
+    BurnProcessWidget_SetCompilationType(widget, widgetTypeText(compilation));
+    const gint32 type = compilation->type;
+    const bool sized = (type >= COMPILATION_TYPE_ISO && type <= COMPILATION_TYPE_BOOTABLE) ||
+                       type == COMPILATION_TYPE_DVD_VIDEO;
+    if (!sized) {
+        BurnProcessWidget_SetCompilationSize(widget, -1, 0);
+        return;
+    }
+    const bool mode1Raw = type != COMPILATION_TYPE_UDF && type != COMPILATION_TYPE_DVD_VIDEO &&
+                          OptionsDatabase_GetIntegerOptionValue(compilation->options, kIsoDataMode) == 1;
+    const gint64 blockSize = mode1Raw ? 2352 : 2048;
+    if (OptionsDatabase_GetIntegerOptionValue(compilation->options, COMPILATION_OPTION_MULTISESSION_TYPE) !=
+        MULTISESSION_CONTINUE) {
+        guint32 blocks = 0;
+        guint64 bytes = 0;
+        VFS_IoControl(compilation->fileSystem, VFS_IOCTL_GET_TOTAL_BLOCKS, &blocks);
+        VFS_IoControl(compilation->fileSystem, VFS_IOCTL_GET_TOTAL_SIZE, &bytes);
+        BurnProcessWidget_SetCompilationSize(widget, static_cast<gint32>(blocks), static_cast<gint64>(bytes));
+    } else {
+        guint64 bytes = 0;
+        VFS_IoControl(compilation->fileSystem, VFS_IOCTL_GET_NEW_FILES_SIZE, &bytes);
+        BurnProcessWidget_SetCompilationSize(widget, static_cast<gint32>(static_cast<gint64>(bytes) / blockSize),
+                                             static_cast<gint64>(bytes));
+    }
+}
+
 }  // namespace
 
 void DataDiscBurn_InstallOperations(Compilation *compilation) noexcept
 {
+    compilation->operations.SetupBurnWidget = setupBurnWidget;
     compilation->operations.CheckBeforeBurn = checkBeforeBurn;
     compilation->operations.CreateWriteDescription = createWriteDescription;
     compilation->operations.FreeWriteDescription = freeWriteDescription;

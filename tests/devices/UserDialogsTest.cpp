@@ -7,6 +7,7 @@
 #include "TestEnvironment.h"
 #include "UserDialogs.h"
 #include "VornAPIInterface.h"
+#include "DialogBox/DialogBox.h"
 #include "WaitForMediaDlg.h"
 
 #include <gtest/gtest.h>
@@ -174,6 +175,22 @@ TEST_F(UserDialogsTest, UserAbortAnswersEveryRequestAndTakesTheWaitDialogDown)
     }
     EXPECT_EQ(ask(VORN_REQUEST_IMAGE_FILE_NAME, buffer), -2);
     EXPECT_TRUE(dialogs.asked().empty());
+    EXPECT_FALSE(waitDialogUp());
+}
+
+TEST_F(UserDialogsTest, CancellingTheWaitAbortsEveryFurtherQuestion)
+{
+    ASSERT_EQ(ask(VORN_REQUEST_WAIT_FOR_DISC, reinterpret_cast<void *>(intptr_t{1})), -1);
+    GtkWidget *wait = nullptr;
+    GList *windows = gtk_window_list_toplevels();
+    for (GList *w = windows; w; w = w->next)
+        if (VORNKIT_IS_WAIT_FOR_MEDIA_DLG(w->data) && GTK_WIDGET_VISIBLE(GTK_WIDGET(w->data)))
+            wait = GTK_WIDGET(w->data);
+    g_list_free(windows);
+    ASSERT_NE(wait, nullptr);
+    gtk_dialog_response(GTK_DIALOG(wait), VORNKIT_RESPONSE_CANCEL);
+    EXPECT_EQ(VornAPI_GetUserAbort(), 1);
+    EXPECT_EQ(ask(VORN_REQUEST_RAISE_WAIT, nullptr), -2);
     EXPECT_FALSE(waitDialogUp());
 }
 
