@@ -809,12 +809,12 @@ gint undo(VirtualFileSystem *vfs, gint undoMode, gint fromChildThread) noexcept
 
 /* The object. */
 
-void data_disc_file_system_get_property(GObject *object, guint id, GValue *value, GParamSpec *spec) noexcept
+void data_disc_file_system_get_property(GObject *object, guint id, GValue *value, GParamSpec *pspec) noexcept
 {
     if (id == PROP_DATA_COMPILATION)
         g_value_set_pointer(value, VORN_DATA_DISC_VFS(object)->compilation);
     else
-        G_OBJECT_WARN_INVALID_PROPERTY_ID(object, id, spec);
+        G_OBJECT_WARN_INVALID_PROPERTY_ID(object, id, pspec);
 }
 
 void dropHistory(DataDiscPrivate &state)

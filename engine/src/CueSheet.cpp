@@ -399,25 +399,25 @@ std::vector<PlacedTrack> placeCueSheet(const CueSheet &sheet, std::uint32_t firs
         const auto &t = sheet.tracks[i];
         PlacedTrack p;
         p.cueTrack = i;
-        p.spec.type = t.type;
-        p.spec.mode = t.mode;
-        p.spec.blockSize = t.blockSize;
-        p.spec.length = t.length();
-        p.spec.isrc = t.isrc;
-        p.spec.cdText = t.cdText;
-        p.spec.flags = t.flags;
+        p.trackSpec.type = t.type;
+        p.trackSpec.mode = t.mode;
+        p.trackSpec.blockSize = t.blockSize;
+        p.trackSpec.length = t.length();
+        p.trackSpec.isrc = t.isrc;
+        p.trackSpec.cdText = t.cdText;
+        p.trackSpec.flags = t.flags;
         std::uint32_t pregap = t.pregap();
         if (i == 0) {
             // A session's first track has at least the customary two
             // seconds; on the disc's first session they lie before block 0.
             pregap = std::max(pregap, kFirstTrackPregap);
-            p.spec.pregap = pregap;
-            p.spec.start = firstOnDisc ? pregap - kFirstTrackPregap : firstBlock + pregap;
+            p.trackSpec.pregap = pregap;
+            p.trackSpec.start = firstOnDisc ? pregap - kFirstTrackPregap : firstBlock + pregap;
         } else {
-            p.spec.pregap = pregap;
-            p.spec.start = pos + pregap;
+            p.trackSpec.pregap = pregap;
+            p.trackSpec.start = pos + pregap;
         }
-        pos = p.spec.start + p.spec.length;
+        pos = p.trackSpec.start + p.trackSpec.length;
         out.push_back(std::move(p));
     }
     return out;

@@ -63,7 +63,7 @@ vrn::Result<CueSheet> parseCueSheetText(const std::string &text,
 // A track of the sheet placed on a disc.
 struct PlacedTrack {
     std::size_t cueTrack = 0;  // index into CueSheet::tracks
-    vrn::TrackSpec spec;
+    vrn::TrackSpec trackSpec;
 };
 
 // Lays the sheet's tracks out as one session whose first pregap begins at

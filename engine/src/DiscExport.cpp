@@ -126,22 +126,22 @@ vrn::Status addCueSession(vrn::VrnDisc &disc, const CueSheet &sheet)
         return vrn::Error{"the disc takes no more sessions."};
     bool first = disc.tracks().empty();
     for (const auto &placed : placeCueSheet(sheet, *nwa, first)) {
-        auto added = disc.appendTrack(placed.spec);
+        auto added = disc.appendTrack(placed.trackSpec);
         if (!added)
             return vrn::Error{"track " + std::to_string(sheet.tracks[placed.cueTrack].number) +
                               ": " + added.error()};
         const auto &ct = sheet.tracks[placed.cueTrack];
         // Pregap blocks the file holds, where they lie on the disc.
         std::uint32_t inFile = ct.pregapInFile();
-        std::uint32_t onDisc = std::min(inFile, placed.spec.start);
+        std::uint32_t onDisc = std::min(inFile, placed.trackSpec.start);
         if (onDisc > 0) {
             std::vector<std::uint8_t> gap;
             if (!readCueTrackBlocks(sheet, placed.cueTrack, -std::int64_t(onDisc), onDisc, gap))
                 return vrn::Error{"a file of the cue sheet cannot be read."};
-            if (auto st = disc.writeBlocks(placed.spec.start - onDisc, gap, ct.blockSize); !st)
+            if (auto st = disc.writeBlocks(placed.trackSpec.start - onDisc, gap, ct.blockSize); !st)
                 return st;
         }
-        auto st = copyTrack(disc, added.value(), placed.spec.length,
+        auto st = copyTrack(disc, added.value(), placed.trackSpec.length,
                             [&](std::uint32_t f, std::uint32_t n, std::vector<std::uint8_t> &b) {
                                 return readCueTrackBlocks(sheet, placed.cueTrack, f, n, b);
                             });
@@ -163,18 +163,18 @@ vrn::Status addImageSession(vrn::VrnDisc &disc, const DiscImage &image)
     auto nwa = disc.nextWritableAddress();
     if (!nwa)
         return vrn::Error{"the disc takes no more sessions."};
-    vrn::TrackSpec spec;
-    spec.type = vrn::TrackType::Data;
-    spec.mode = vrn::TrackMode::Mode1;
-    spec.blockSize = 2048;
-    spec.length = track.length;
+    vrn::TrackSpec trackSpec;
+    trackSpec.type = vrn::TrackType::Data;
+    trackSpec.mode = vrn::TrackMode::Mode1;
+    trackSpec.blockSize = 2048;
+    trackSpec.length = track.length;
     bool cd = vrn::medium::isCd(disc.mediumType());
-    spec.pregap = cd ? kCdPregap : 0;
-    spec.start = disc.tracks().empty() ? 0 : *nwa + spec.pregap;
-    auto added = disc.appendTrack(spec);
+    trackSpec.pregap = cd ? kCdPregap : 0;
+    trackSpec.start = disc.tracks().empty() ? 0 : *nwa + trackSpec.pregap;
+    auto added = disc.appendTrack(trackSpec);
     if (!added)
         return vrn::Error{added.error()};
-    auto st = copyTrack(disc, added.value(), spec.length,
+    auto st = copyTrack(disc, added.value(), trackSpec.length,
                         [&](std::uint32_t f, std::uint32_t n, std::vector<std::uint8_t> &b) {
                             return image.readTrackBlocks(0, f, n, b);
                         });

@@ -105,7 +105,7 @@ vrn::Result<std::unique_ptr<DiscImage>> DiscImage::open(const std::filesystem::p
         std::uint32_t end = 0;
         for (std::size_t i = 0; i < image->placed_.size(); ++i) {
             vrn::Track t;
-            static_cast<vrn::TrackSpec &>(t) = image->placed_[i].spec;
+            static_cast<vrn::TrackSpec &>(t) = image->placed_[i].trackSpec;
             t.number = static_cast<std::uint32_t>(i + 1);
             t.session = 1;
             end = t.end();

@@ -221,10 +221,10 @@ DrivesFileResult parseDrivesFile(const std::string &contents, const std::filesys
 
     std::set<std::string> names;
     for (const auto &[group, groupLine] : lines.groups) {
-        DriveSpec spec;
-        spec.group = group;
-        spec.line = groupLine;
-        spec.name = group;
+        DriveSpec declared;
+        declared.group = group;
+        declared.line = groupLine;
+        declared.name = group;
         std::optional<std::uint32_t> caps;
         std::optional<std::uint32_t> readMedia;
         bool writeGiven = false;
@@ -251,12 +251,12 @@ DrivesFileResult parseDrivesFile(const std::string &contents, const std::filesys
                 }
                 if (value.empty())
                     return bad();
-                spec.name = value;
+                declared.name = value;
             } else if (key == "Type") {
                 if (value == "recorder" || value == "1")
-                    spec.type = VORN_DEVICE_TYPE_RECORDER;
+                    declared.type = VORN_DEVICE_TYPE_RECORDER;
                 else if (value == "reader" || value == "2")
-                    spec.type = VORN_DEVICE_TYPE_READER;
+                    declared.type = VORN_DEVICE_TYPE_READER;
                 else
                     return bad();
             } else if (key == "Capabilities") {
@@ -268,7 +268,7 @@ DrivesFileResult parseDrivesFile(const std::string &contents, const std::filesys
                 auto m = parseMediaMask(value);
                 if (!m)
                     return bad();
-                spec.writeMedia = *m;
+                declared.writeMedia = *m;
                 writeGiven = true;
             } else if (key == "ReadMedia") {
                 auto m = parseMediaMask(value);
@@ -279,31 +279,31 @@ DrivesFileResult parseDrivesFile(const std::string &contents, const std::filesys
                 auto n = parseInteger(value);
                 if (!n || *n < 0 || *n > 255)
                     return bad();
-                (key == "HostAdapter" ? spec.hostAdapter : spec.deviceId) = static_cast<int>(*n);
+                (key == "HostAdapter" ? declared.hostAdapter : declared.deviceId) = static_cast<int>(*n);
             } else if (key == "Vendor" || key == "Product" || key == "Revision") {
                 std::size_t limit = key == "Vendor" ? 15 : key == "Product" ? 31 : 7;
                 if (value.size() > limit)
                     return bad();
-                (key == "Vendor" ? spec.vendor : key == "Product" ? spec.product : spec.revision) =
+                (key == "Vendor" ? declared.vendor : key == "Product" ? declared.product : declared.revision) =
                     value;
             } else if (key == "Disc") {
                 if (!value.empty()) {
                     std::filesystem::path p(value);
-                    spec.disc = p.is_absolute() ? p : folder / p;
+                    declared.disc = p.is_absolute() ? p : folder / p;
                 }
-                spec.discLine = line;
+                declared.discLine = line;
             } else if (key == "Tray") {
                 if (value == "open")
-                    spec.trayOpen = true;
+                    declared.trayOpen = true;
                 else if (value == "closed")
-                    spec.trayOpen = false;
+                    declared.trayOpen = false;
                 else
                     return bad();
             } else if (key == "Busy") {
                 if (value == "true" || value == "1")
-                    spec.busy = true;
+                    declared.busy = true;
                 else if (value == "false" || value == "0")
-                    spec.busy = false;
+                    declared.busy = false;
                 else
                     return bad();
             } else if (startsWith(key, kWriteSpeedsPrefix) || startsWith(key, kReadSpeedsPrefix)) {
@@ -314,24 +314,24 @@ DrivesFileResult parseDrivesFile(const std::string &contents, const std::filesys
             }
         }
 
-        if (!writeGiven && spec.type == VORN_DEVICE_TYPE_RECORDER)
-            spec.writeMedia = VORN_MEDIUM_CD_R | VORN_MEDIUM_CD_RW;
-        if (spec.type != VORN_DEVICE_TYPE_RECORDER)
-            spec.writeMedia = 0;
-        spec.readMedia = (readMedia ? *readMedia
-                                    : (spec.type == VORN_DEVICE_TYPE_RECORDER
-                                           ? defaultReadMedia(spec.writeMedia)
+        if (!writeGiven && declared.type == VORN_DEVICE_TYPE_RECORDER)
+            declared.writeMedia = VORN_MEDIUM_CD_R | VORN_MEDIUM_CD_RW;
+        if (declared.type != VORN_DEVICE_TYPE_RECORDER)
+            declared.writeMedia = 0;
+        declared.readMedia = (readMedia ? *readMedia
+                                    : (declared.type == VORN_DEVICE_TYPE_RECORDER
+                                           ? defaultReadMedia(declared.writeMedia)
                                            : defaultReadMedia(VORN_MEDIUM_CD_R | VORN_MEDIUM_CD_RW))) |
-                         spec.writeMedia;
-        spec.capabilities = (caps ? *caps : defaultCapabilities(spec.type)) |
-                            doubleLayerCapabilities(spec.writeMedia);
+                         declared.writeMedia;
+        declared.capabilities = (caps ? *caps : defaultCapabilities(declared.type)) |
+                            doubleLayerCapabilities(declared.writeMedia);
 
         for (const auto &[key, line] : speedKeys) {
             bool write = startsWith(key, kWriteSpeedsPrefix);
             std::string mediumName =
                 key.substr(std::string(write ? kWriteSpeedsPrefix : kReadSpeedsPrefix).size());
             const MediumKind *kind = findMediumByName(mediumName);
-            std::uint32_t mask = write ? spec.writeMedia : spec.readMedia;
+            std::uint32_t mask = write ? declared.writeMedia : declared.readMedia;
             if (!kind || (kind->value & mask) != kind->value) {
                 result.error = DrivesFileError{
                     line, messages.get(msg::kSpeedForUnknownMedium, {mediumName})};
@@ -345,17 +345,17 @@ DrivesFileResult parseDrivesFile(const std::string &contents, const std::filesys
                 result.error = DrivesFileError{line, messages.get(msg::kBadValue, {value, key})};
                 return result;
             }
-            (write ? spec.writeSpeeds : spec.readSpeeds)[kind->value] = std::move(*speeds);
+            (write ? declared.writeSpeeds : declared.readSpeeds)[kind->value] = std::move(*speeds);
         }
 
-        if (!names.insert(spec.name).second) {
-            int line = spec.line;
+        if (!names.insert(declared.name).second) {
+            int line = declared.line;
             if (auto it = lines.keys.find({group, "Name"}); it != lines.keys.end())
                 line = it->second;
-            result.error = DrivesFileError{line, messages.get(msg::kNameTwice, {spec.name})};
+            result.error = DrivesFileError{line, messages.get(msg::kNameTwice, {declared.name})};
             return result;
         }
-        result.drives.push_back(std::move(spec));
+        result.drives.push_back(std::move(declared));
     }
     return result;
 }

@@ -46,18 +46,18 @@ vrn::Result<std::shared_ptr<TrayDisc>> openTrayDisc(const std::filesystem::path 
     return std::make_shared<TrayDisc>(TrayDisc{path, std::move(opened).value()});
 }
 
-void Drive::describeFrom(const DriveSpec &spec)
+void Drive::describeFrom(const DriveSpec &declared)
 {
-    name = spec.name;
-    type = spec.type;
-    capabilities = spec.capabilities;
-    writeMedia = spec.writeMedia;
-    readMedia = spec.readMedia;
-    vendor = spec.vendor.empty() ? "VORN" : spec.vendor;
-    product = spec.product.empty() ? "Emulated drive" : spec.product;
-    revision = spec.revision.empty() ? "1.0" : spec.revision;
-    writeSpeeds = spec.writeSpeeds;
-    readSpeeds = spec.readSpeeds;
+    name = declared.name;
+    type = declared.type;
+    capabilities = declared.capabilities;
+    writeMedia = declared.writeMedia;
+    readMedia = declared.readMedia;
+    vendor = declared.vendor.empty() ? "VORN" : declared.vendor;
+    product = declared.product.empty() ? "Emulated drive" : declared.product;
+    revision = declared.revision.empty() ? "1.0" : declared.revision;
+    writeSpeeds = declared.writeSpeeds;
+    readSpeeds = declared.readSpeeds;
 }
 
 void Drive::fillEntry(VornDeviceEntry &entry) const
@@ -319,19 +319,19 @@ bool Engine::scanDrivesFile(bool force, bool notify)
 
     std::map<std::string, std::shared_ptr<TrayDisc>> discs;
     if (!parsed.error) {
-        for (const auto &spec : parsed.drives) {
-            if (spec.disc.empty())
+        for (const auto &declared : parsed.drives) {
+            if (declared.disc.empty())
                 continue;
-            auto last = lastApplied_.find(spec.group);
-            if (last != lastApplied_.end() && last->second.disc == spec.disc)
+            auto last = lastApplied_.find(declared.group);
+            if (last != lastApplied_.end() && last->second.disc == declared.disc)
                 continue;
-            auto opened = openTrayDisc(spec.disc);
+            auto opened = openTrayDisc(declared.disc);
             if (!opened) {
                 parsed.error = DrivesFileError{
-                    spec.discLine, texts.get(msg::kDiscUnreadable, {opened.error()})};
+                    declared.discLine, texts.get(msg::kDiscUnreadable, {opened.error()})};
                 break;
             }
-            discs[spec.group] = std::move(opened).value();
+            discs[declared.group] = std::move(opened).value();
         }
     }
 
@@ -361,102 +361,102 @@ bool Engine::applyDrivesFile(DrivesFileResult &parsed,
     for (const auto &drive : drives)
         if (drive->group.empty())
             used.insert({drive->hostAdapter, drive->deviceId});
-    auto claim = [&](const DriveSpec &spec, std::pair<int, int> addr) {
+    auto claim = [&](const DriveSpec &declared, std::pair<int, int> addr) {
         if (!used.insert(addr).second) {
             parsed.error = DrivesFileError{
-                spec.line, messages.get(msg::kAddressTwice, {std::to_string(addr.first),
+                declared.line, messages.get(msg::kAddressTwice, {std::to_string(addr.first),
                                                              std::to_string(addr.second)})};
             return false;
         }
-        address[spec.group] = addr;
+        address[declared.group] = addr;
         return true;
     };
-    for (const auto &spec : parsed.drives)
-        if (spec.deviceId && !claim(spec, {spec.hostAdapter.value_or(1), *spec.deviceId}))
+    for (const auto &declared : parsed.drives)
+        if (declared.deviceId && !claim(declared, {declared.hostAdapter.value_or(1), *declared.deviceId}))
             return false;
-    for (const auto &spec : parsed.drives) {
-        if (spec.deviceId)
+    for (const auto &declared : parsed.drives) {
+        if (declared.deviceId)
             continue;
-        int ha = spec.hostAdapter.value_or(1);
-        auto known = groupAddress_.find(spec.group);
+        int ha = declared.hostAdapter.value_or(1);
+        auto known = groupAddress_.find(declared.group);
         if (known != groupAddress_.end() && known->second.first == ha &&
             !used.count(known->second)) {
-            claim(spec, known->second);
+            claim(declared, known->second);
             continue;
         }
         int id = 0;
         std::set<std::pair<int, int>> reserved;
         for (const auto &[group, addr] : groupAddress_)
-            if (group != spec.group)
+            if (group != declared.group)
                 reserved.insert(addr);
         while (used.count({ha, id}) || reserved.count({ha, id}))
             ++id;
-        claim(spec, {ha, id});
+        claim(declared, {ha, id});
     }
 
     bool listChanged = false;
     std::vector<std::shared_ptr<Drive>> fileDrives;
     std::set<std::string> groupsNow;
-    for (auto &spec : parsed.drives) {
-        groupsNow.insert(spec.group);
-        if (unpluggedGroups_.count(spec.group))
+    for (auto &declared : parsed.drives) {
+        groupsNow.insert(declared.group);
+        if (unpluggedGroups_.count(declared.group))
             continue;
-        auto addr = address[spec.group];
-        groupAddress_[spec.group] = addr;
+        auto addr = address[declared.group];
+        groupAddress_[declared.group] = addr;
         std::shared_ptr<Drive> drive;
         for (const auto &d : drives)
-            if (d->present && d->group == spec.group)
+            if (d->present && d->group == declared.group)
                 drive = d;
         if (drive && (drive->hostAdapter != addr.first || drive->deviceId != addr.second)) {
             drive->present = false;  // moved to another address: a different drive
             drive.reset();
             listChanged = true;
         }
-        auto last = lastApplied_.find(spec.group);
+        auto last = lastApplied_.find(declared.group);
         if (!drive) {
             drive = std::make_shared<Drive>();
             drive->hostAdapter = addr.first;
             drive->deviceId = addr.second;
-            drive->group = spec.group;
-            drive->describeFrom(spec);
-            drive->busy = spec.busy;
-            drive->trayOpen = spec.trayOpen.value_or(false);
-            if (!spec.disc.empty()) {
-                auto it = openedDiscs.find(spec.group);
+            drive->group = declared.group;
+            drive->describeFrom(declared);
+            drive->busy = declared.busy;
+            drive->trayOpen = declared.trayOpen.value_or(false);
+            if (!declared.disc.empty()) {
+                auto it = openedDiscs.find(declared.group);
                 if (it != openedDiscs.end())
                     drive->disc = it->second;
-                else if (auto reopened = openTrayDisc(spec.disc))
+                else if (auto reopened = openTrayDisc(declared.disc))
                     drive->disc = std::move(reopened).value();
             }
             listChanged = true;
         } else {
             const DriveSpec *before = last != lastApplied_.end() ? &last->second : nullptr;
-            if (!before || !spec.sameDescription(*before)) {
-                drive->describeFrom(spec);
+            if (!before || !declared.sameDescription(*before)) {
+                drive->describeFrom(declared);
                 listChanged = true;
             }
             bool mediumChanged = false;
-            if (!before || before->disc != spec.disc) {
+            if (!before || before->disc != declared.disc) {
                 // A disc put in closes the tray over it; a disc taken out
                 // leaves the tray open, as a user's hand would.
-                auto it = openedDiscs.find(spec.group);
-                drive->disc = spec.disc.empty() || it == openedDiscs.end() ? nullptr : it->second;
-                drive->trayOpen = spec.trayOpen.value_or(spec.disc.empty());
+                auto it = openedDiscs.find(declared.group);
+                drive->disc = declared.disc.empty() || it == openedDiscs.end() ? nullptr : it->second;
+                drive->trayOpen = declared.trayOpen.value_or(declared.disc.empty());
                 drive->spinUpSince = Clock::now();
                 mediumChanged = true;
-            } else if (spec.trayOpen && (!before->trayOpen || *before->trayOpen != *spec.trayOpen) &&
-                       drive->trayOpen != *spec.trayOpen) {
-                drive->trayOpen = *spec.trayOpen;
+            } else if (declared.trayOpen && (!before->trayOpen || *before->trayOpen != *declared.trayOpen) &&
+                       drive->trayOpen != *declared.trayOpen) {
+                drive->trayOpen = *declared.trayOpen;
                 if (!drive->trayOpen)
                     drive->spinUpSince = Clock::now();
                 mediumChanged = true;
             }
             if (mediumChanged && notify)
                 postStatus(*drive, VORN_DRIVE_STATUS_MEDIUM_CHANGED);
-            if ((!before || before->busy != spec.busy) && drive->busy != spec.busy) {
-                drive->busy = spec.busy;
+            if ((!before || before->busy != declared.busy) && drive->busy != declared.busy) {
+                drive->busy = declared.busy;
                 if (notify)
-                    postStatus(*drive, spec.busy ? VORN_DRIVE_STATUS_IN_USE
+                    postStatus(*drive, declared.busy ? VORN_DRIVE_STATUS_IN_USE
                                                  : VORN_DRIVE_STATUS_FREE);
             }
         }
@@ -485,8 +485,8 @@ bool Engine::applyDrivesFile(DrivesFileResult &parsed,
     drives = std::move(fileDrives);
 
     lastApplied_.clear();
-    for (auto &spec : parsed.drives)
-        lastApplied_[spec.group] = spec;
+    for (auto &declared : parsed.drives)
+        lastApplied_[declared.group] = declared;
     if (listChanged && notify)
         postChange();
     return true;

@@ -76,7 +76,7 @@ struct Drive {
     std::optional<std::int64_t> failWriteAfterBytes;
     std::vector<std::uint32_t> corruptBlocks;
 
-    void describeFrom(const DriveSpec &spec);
+    void describeFrom(const DriveSpec &declared);
     void fillEntry(VornDeviceEntry &entry) const;
 };
 

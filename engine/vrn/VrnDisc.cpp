@@ -369,8 +369,8 @@ Status VrnDisc::setCdText(const CdText &text) {
     return commit(std::move(next));
 }
 
-Result<std::size_t> VrnDisc::appendTrack(const TrackSpec &spec) {
-    if (auto st = format::checkTrackSpec(spec, medium_, slotSize_); !st)
+Result<std::size_t> VrnDisc::appendTrack(const TrackSpec &trackSpec) {
+    if (auto st = format::checkTrackSpec(trackSpec, medium_, slotSize_); !st)
         return refuse(path_, "cannot add the track: " + st.error());
     if (table_.state == DiscState::Closed) return refuse(path_, "cannot add a track: the disc is closed");
     if (table_.tracks.size() >= kMaxTracks)
@@ -380,19 +380,19 @@ Result<std::size_t> VrnDisc::appendTrack(const TrackSpec &spec) {
         return refuse(path_, "cannot add a session: the disc has " + std::to_string(kMaxSessions) + " already");
     const auto nwa = nextWritableAddress();
     if (!nwa) return refuse(path_, "cannot add a track: the disc is full");
-    const std::int64_t pregapStart = std::int64_t(spec.start) - spec.pregap;
+    const std::int64_t pregapStart = std::int64_t(trackSpec.start) - trackSpec.pregap;
     const bool first = table_.tracks.empty();
     if (first ? pregapStart < -150 : pregapStart < std::int64_t(*nwa))
-        return refuse(path_, "cannot add a track at block " + std::to_string(spec.start) +
-                                 " with a pregap of " + std::to_string(spec.pregap) +
+        return refuse(path_, "cannot add a track at block " + std::to_string(trackSpec.start) +
+                                 " with a pregap of " + std::to_string(trackSpec.pregap) +
                                  ": the next writable block is " + std::to_string(*nwa));
-    if (std::uint64_t(spec.start) + spec.length > capacity_)
-        return refuse(path_, "cannot add a track of " + std::to_string(spec.length) +
-                                 " blocks at block " + std::to_string(spec.start) +
+    if (std::uint64_t(trackSpec.start) + trackSpec.length > capacity_)
+        return refuse(path_, "cannot add a track of " + std::to_string(trackSpec.length) +
+                                 " blocks at block " + std::to_string(trackSpec.start) +
                                  ": the disc holds " + std::to_string(capacity_));
     Table next = table_;
     Track track;
-    static_cast<TrackSpec &>(track) = spec;
+    static_cast<TrackSpec &>(track) = trackSpec;
     track.number = std::uint32_t(next.tracks.size() + 1);
     if (newSession)
         next.sessions.push_back(Session{std::uint32_t(next.sessions.size() + 1), track.number, 0, false});

@@ -269,7 +269,7 @@ public:
     // Its pregap must begin at or after nextWritableAddress() (the first
     // track of a disc may reach below block 0) and it must fit the capacity.
     // Returns the index of the new track in tracks().
-    Result<std::size_t> appendTrack(const TrackSpec &spec);
+    Result<std::size_t> appendTrack(const TrackSpec &trackSpec);
     // The last track only: its length, while or after writing it.
     Status setTrackLength(std::size_t index, std::uint32_t length);
     // Any track of the open session: flags (kTrackKnownFlags), ISRC, CD-Text.

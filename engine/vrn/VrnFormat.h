@@ -74,7 +74,7 @@ std::vector<std::uint8_t> serializeTable(const VrnDisc::Table &table);
 Status checkCdText(const CdText &text, const char *what);
 Status checkIsrc(std::string_view isrc);
 Status checkMcn(std::string_view mcn);
-Status checkTrackSpec(const TrackSpec &spec, std::uint32_t medium, std::uint32_t slotSize);
+Status checkTrackSpec(const TrackSpec &trackSpec, std::uint32_t medium, std::uint32_t slotSize);
 // Whole-table consistency: counts, numbering, sessions, state, track order,
 // overlaps, capacity.
 Status checkTable(const VrnDisc::Table &table, std::uint32_t medium, std::uint32_t capacity,

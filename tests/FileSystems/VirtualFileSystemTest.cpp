@@ -223,9 +223,9 @@ void fillAllSlots(VfsOperations &s)
         *newPath = g_strdup(vorn::vfs::childPath(directory, vorn::vfs::lastComponent(path)).c_str());
         return VFS_NewDirectoryEntry(vorn::vfs::lastComponent(path).c_str(), 0);
     };
-    s.ImportAudioTrack = [](VirtualFileSystem *vfs, const gchar *destination, const gchar *spec,
+    s.ImportAudioTrack = [](VirtualFileSystem *vfs, const gchar *destination, const gchar *trackSpec,
                             gchar **newPath) -> VfsDirectoryEntry * {
-        if (call(vfs, "ImportAudioTrack " + str(destination) + " " + str(spec)))
+        if (call(vfs, "ImportAudioTrack " + str(destination) + " " + str(trackSpec)))
             return nullptr;
         *newPath = g_strdup("/4");
         return VFS_NewDirectoryEntry("4", 0);

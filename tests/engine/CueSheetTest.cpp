@@ -97,10 +97,10 @@ TEST_F(CueSheetTest, OneBinaryFileWithGapsGivesTrackBoundaries)
 
     auto placed = placeCueSheet(s, 0, true);
     ASSERT_EQ(placed.size(), 3u);
-    EXPECT_EQ(placed[0].spec.start, 0u);
-    EXPECT_EQ(placed[0].spec.pregap, 150u);
-    EXPECT_EQ(placed[1].spec.start, 750u + 150u);
-    EXPECT_EQ(placed[2].spec.start, placed[1].spec.start + placed[1].spec.length + 75u);
+    EXPECT_EQ(placed[0].trackSpec.start, 0u);
+    EXPECT_EQ(placed[0].trackSpec.pregap, 150u);
+    EXPECT_EQ(placed[1].trackSpec.start, 750u + 150u);
+    EXPECT_EQ(placed[2].trackSpec.start, placed[1].trackSpec.start + placed[1].trackSpec.length + 75u);
 }
 
 TEST_F(CueSheetTest, MixedModeSheetPutsDataFirstAndShortAudioIsPadded)
@@ -117,7 +117,7 @@ TEST_F(CueSheetTest, MixedModeSheetPutsDataFirstAndShortAudioIsPadded)
     EXPECT_EQ(s.tracks[0].length(), 300u);
     EXPECT_EQ(s.tracks[1].length(), 101u);
     auto placed = placeCueSheet(s, 0, true);
-    EXPECT_EQ(placed[1].spec.start, 300u + 150u);
+    EXPECT_EQ(placed[1].trackSpec.start, 300u + 150u);
 
     std::vector<std::uint8_t> block;
     ASSERT_TRUE(readCueTrackBlocks(s, 1, 100, 1, block));
@@ -133,8 +133,8 @@ TEST_F(CueSheetTest, LaterSessionStartsAfterItsPregap)
     auto sheet = parse("FILE a.bin BINARY\nTRACK 01 AUDIO\nINDEX 01 00:00:00\n");
     ASSERT_TRUE(sheet) << sheet.error();
     auto placed = placeCueSheet(sheet.value(), 20000, false);
-    EXPECT_EQ(placed[0].spec.start, 20150u);
-    EXPECT_EQ(placed[0].spec.pregap, 150u);
+    EXPECT_EQ(placed[0].trackSpec.start, 20150u);
+    EXPECT_EQ(placed[0].trackSpec.pregap, 150u);
 }
 
 TEST_F(CueSheetTest, WaveFilesMustBeCdAudio)

@@ -438,10 +438,10 @@ TEST_F(DiscTest, QuickEraseBlanksTheTableFullEraseZeroesTheData)
     auto fill = [&] {
         auto d = vrn::VrnDisc::open(disc);
         ASSERT_TRUE(d) << d.error();
-        vrn::TrackSpec spec;
-        spec.length = 100;
-        spec.pregap = 150;
-        auto added = d.value().appendTrack(spec);
+        vrn::TrackSpec trackSpec;
+        trackSpec.length = 100;
+        trackSpec.pregap = 150;
+        auto added = d.value().appendTrack(trackSpec);
         ASSERT_TRUE(added) << added.error();
         std::vector<std::uint8_t> data(100 * 2048, 0x77);
         ASSERT_TRUE(d.value().writeTrackBlocks(added.value(), 0, data));

@@ -46,11 +46,11 @@ std::filesystem::path BurnUiTest::makeWrittenDisc(const std::string &name, std::
     if (!created.ok() || dataBlocks == 0)
         return path;
     vrn::VrnDisc disc = std::move(created).value();
-    vrn::TrackSpec spec;
-    spec.start = 0;
-    spec.length = dataBlocks;
-    spec.pregap = 150;
-    auto track = disc.appendTrack(spec);
+    vrn::TrackSpec trackSpec;
+    trackSpec.start = 0;
+    trackSpec.length = dataBlocks;
+    trackSpec.pregap = 150;
+    auto track = disc.appendTrack(trackSpec);
     EXPECT_TRUE(track.ok()) << track.error();
     std::vector<std::uint8_t> blocks(std::size_t{dataBlocks} * 2048);
     for (std::size_t i = 0; i < blocks.size(); ++i)

@@ -298,20 +298,20 @@ public:
 
     std::optional<WriteFailure> addTrack(std::uint32_t blocks, bool modeXa, std::optional<std::uint32_t> at = std::nullopt)
     {
-        vrn::TrackSpec spec;
-        spec.type = vrn::TrackType::Data;
+        vrn::TrackSpec trackSpec;
+        trackSpec.type = vrn::TrackType::Data;
         const bool cd = vrn::medium::isCd(disc_.mediumType());
-        spec.mode = cd && modeXa ? vrn::TrackMode::Mode2Form1 : vrn::TrackMode::Mode1;
-        spec.blockSize = kBlockBytes;
-        spec.pregap = cd ? kCdPregap : 0;
-        spec.start = disc_.nextWritableAddress().value_or(0) + (disc_.tracks().empty() ? 0 : spec.pregap);
+        trackSpec.mode = cd && modeXa ? vrn::TrackMode::Mode2Form1 : vrn::TrackMode::Mode1;
+        trackSpec.blockSize = kBlockBytes;
+        trackSpec.pregap = cd ? kCdPregap : 0;
+        trackSpec.start = disc_.nextWritableAddress().value_or(0) + (disc_.tracks().empty() ? 0 : trackSpec.pregap);
         if (at)
-            spec.start = *at;  // a session that continues a disc: its addresses are fixed
-        spec.length = blocks;
+            trackSpec.start = *at;  // a session that continues a disc: its addresses are fixed
+        trackSpec.length = blocks;
         // Until the last block is written and the track closed, the track
         // reads as unfinished, as a real recorder leaves an interrupted one.
-        spec.flags = vrn::kTrackIncomplete;
-        auto added = disc_.appendTrack(spec);
+        trackSpec.flags = vrn::kTrackIncomplete;
+        auto added = disc_.appendTrack(trackSpec);
         if (!added)
             return failure(added.error());
         track_ = added.value();

@@ -281,7 +281,7 @@ void destroySource(Handle *h)
 // --- The plan: tracks in the order they go on the disc ------------------------------------
 
 struct PlanTrack {
-    vrn::TrackSpec spec;
+    vrn::TrackSpec trackSpec;
     std::uint32_t gapOnDisc = 0;  // pregap blocks written before `start`
     bool closesSession = false;   // a session of the source ends with it
     // Reads `count` blocks from `first`, counted from the first gap block.
@@ -303,11 +303,11 @@ struct Plan {
 void addTotals(Plan &p)
 {
     for (const auto &t : p.tracks) {
-        const std::uint64_t n = std::uint64_t(t.gapOnDisc) + t.spec.length;
+        const std::uint64_t n = std::uint64_t(t.gapOnDisc) + t.trackSpec.length;
         p.blocks += n;
-        p.bytes += n * t.spec.blockSize;
-        p.endBlock = std::max(p.endBlock, t.spec.start + t.spec.length);
-        p.audio = p.audio || t.spec.type == vrn::TrackType::Audio;
+        p.bytes += n * t.trackSpec.blockSize;
+        p.endBlock = std::max(p.endBlock, t.trackSpec.start + t.trackSpec.length);
+        p.audio = p.audio || t.trackSpec.type == vrn::TrackType::Audio;
     }
 }
 
@@ -317,12 +317,12 @@ Plan plainPlan(const DiscImage &image, bool cd)
     Plan p;
     const auto &src = image.view().tracks.front();
     PlanTrack t;
-    t.spec.type = vrn::TrackType::Data;
-    t.spec.mode = vrn::TrackMode::Mode1;
-    t.spec.blockSize = 2048;
-    t.spec.pregap = cd ? kCdPregap : 0;
-    t.spec.start = 0;
-    t.spec.length = src.length;
+    t.trackSpec.type = vrn::TrackType::Data;
+    t.trackSpec.mode = vrn::TrackMode::Mode1;
+    t.trackSpec.blockSize = 2048;
+    t.trackSpec.pregap = cd ? kCdPregap : 0;
+    t.trackSpec.start = 0;
+    t.trackSpec.length = src.length;
     const DiscImage *img = &image;
     t.read = [img](std::uint32_t first, std::uint32_t count, std::vector<std::uint8_t> &out) {
         const auto &view = img->view();
@@ -343,7 +343,7 @@ Plan containerPlan(const vrn::VrnDisc &disc)
     for (std::size_t i = 0; i < tracks.size(); ++i) {
         const auto &src = tracks[i];
         PlanTrack t;
-        t.spec = static_cast<const vrn::TrackSpec &>(src);
+        t.trackSpec = static_cast<const vrn::TrackSpec &>(src);
         t.gapOnDisc = std::min(src.pregap, src.start);
         t.closesSession = i + 1 == tracks.size() || tracks[i + 1].session != src.session;
         const vrn::VrnDisc *d = &disc;
@@ -368,11 +368,11 @@ Plan cuePlan(const CueSheet &sheet)
     Plan p;
     for (const auto &placed : placeCueSheet(sheet, 0, true)) {
         PlanTrack t;
-        t.spec = placed.spec;
+        t.trackSpec = placed.trackSpec;
         const auto &ct = sheet.tracks[placed.cueTrack];
         // Pregap blocks the files hold go on the disc; a PREGAP of silence
         // is left unwritten, which reads as silence.
-        t.gapOnDisc = std::min(ct.pregapInFile(), placed.spec.start);
+        t.gapOnDisc = std::min(ct.pregapInFile(), placed.trackSpec.start);
         const CueSheet *s = &sheet;
         const std::size_t index = placed.cueTrack;
         const std::int64_t gap = t.gapOnDisc;
@@ -431,11 +431,11 @@ public:
     }
     std::optional<Outcome> beginTrack(const PlanTrack &t) override
     {
-        vrn::TrackSpec spec = t.spec;
+        vrn::TrackSpec trackSpec = t.trackSpec;
         // Until its last block is written the track reads as unfinished, as
         // a real recorder leaves an interrupted one.
-        spec.flags |= vrn::kTrackIncomplete;
-        auto added = disc_.appendTrack(spec);
+        trackSpec.flags |= vrn::kTrackIncomplete;
+        auto added = disc_.appendTrack(trackSpec);
         if (!added)
             return failure_(added.error());
         index_ = added.value();
@@ -443,13 +443,13 @@ public:
     }
     std::optional<Outcome> write(const PlanTrack &t, std::uint32_t lba, const std::vector<std::uint8_t> &data) override
     {
-        if (auto st = disc_.writeBlocks(lba, data, t.spec.blockSize); !st)
+        if (auto st = disc_.writeBlocks(lba, data, t.trackSpec.blockSize); !st)
             return failure_(st.error());
         return std::nullopt;
     }
     std::optional<Outcome> endTrack(const PlanTrack &t, bool lastOfPlan) override
     {
-        if (auto st = disc_.setTrackFlags(index_, t.spec.flags); !st)
+        if (auto st = disc_.setTrackFlags(index_, t.trackSpec.flags); !st)
             return failure_(st.error());
         if (t.closesSession && !lastOfPlan)
             if (auto st = disc_.closeSession(); !st)
@@ -534,13 +534,13 @@ public:
             const PlanTrack &t = plan.tracks[ti];
             if (auto failed = sink.beginTrack(t))
                 return *failed;
-            const std::uint32_t total = t.gapOnDisc + t.spec.length;
-            const std::uint32_t from = t.spec.start - t.gapOnDisc;
+            const std::uint32_t total = t.gapOnDisc + t.trackSpec.length;
+            const std::uint32_t from = t.trackSpec.start - t.gapOnDisc;
             for (std::uint32_t first = 0; first < total; first += kChunkBlocks) {
                 if (abortRequested())
                     return {VORN_BURN_ABORTED, texts_.get(msg::kBurnAborted)};
                 const std::uint32_t n = std::min(kChunkBlocks, total - first);
-                if (!t.read(first, n, buf) || buf.size() != std::size_t(n) * t.spec.blockSize)
+                if (!t.read(first, n, buf) || buf.size() != std::size_t(n) * t.trackSpec.blockSize)
                     return {VORN_BURN_SOURCE_CHANGED,
                             texts_.get(msg::kImageChanged,
                                        {toCodePage(imagePath_), "block " + std::to_string(from + first) +
