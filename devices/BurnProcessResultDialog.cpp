@@ -245,6 +245,7 @@ void toggleDetails(GtkWidget *dialog)
     const gint eventsHeight = 160;
     p->detailsShown = !p->detailsShown;
     if (p->detailsShown) {
+        gtk_widget_set_no_show_all(p->eventsBox, FALSE);
         gtk_widget_show_all(p->eventsBox);
         gtk_button_set_label(GTK_BUTTON(p->detailsButton), _("_Details <<"));
         gtk_window_resize(GTK_WINDOW(dialog), width, height + eventsHeight);

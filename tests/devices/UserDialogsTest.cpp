@@ -354,5 +354,38 @@ TEST_F(BurnResultDialogTest, SaveLogWritesTheTextAsIsAndReportsAFailure)
     EXPECT_FALSE(fs::exists(dir_ / "missing-folder"));
 }
 
+GtkWidget *findTreeView(GtkWidget *root)
+{
+    if (GTK_IS_TREE_VIEW(root))
+        return root;
+    if (!GTK_IS_CONTAINER(root))
+        return nullptr;
+    GtkWidget *found = nullptr;
+    GList *children = gtk_container_get_children(GTK_CONTAINER(root));
+    for (GList *l = children; l && !found; l = l->next)
+        found = findTreeView(GTK_WIDGET(l->data));
+    g_list_free(children);
+    return found;
+}
+
+TEST_F(BurnResultDialogTest, DetailsShowTheBurnEventsAndHideThemAgain)
+{
+    show(12, "failed\n");
+    GtkListStore *events = gtk_list_store_new(1, G_TYPE_STRING);
+    GtkTreeIter row;
+    gtk_list_store_append(events, &row);
+    gtk_list_store_set(events, &row, 0, "Burn process started", -1);
+    BurnProcessResultDialog_SetBurnEvents(dialog_, GTK_TREE_MODEL(events));
+    g_object_unref(events);
+    GtkWidget *view = findTreeView(dialog_);
+    ASSERT_NE(view, nullptr);
+    EXPECT_FALSE(GTK_WIDGET_VISIBLE(view));
+    gtk_dialog_response(GTK_DIALOG(dialog_), 3);
+    EXPECT_TRUE(GTK_WIDGET_VISIBLE(view)) << "the events themselves are shown, not only their frame";
+    EXPECT_TRUE(GTK_WIDGET_VISIBLE(gtk_widget_get_parent(view)));
+    gtk_dialog_response(GTK_DIALOG(dialog_), 3);
+    EXPECT_FALSE(GTK_WIDGET_VISIBLE(gtk_widget_get_parent(view)));
+}
+
 }  // namespace
 }  // namespace vorn::test
