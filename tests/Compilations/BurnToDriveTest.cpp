@@ -204,5 +204,34 @@ TEST_F(BurnToDriveTest, SecondSessionOnAnOpenDiscShowsTheUnionToXorriso)
     EXPECT_NE(files.find("'/second.txt'"), std::string::npos) << files;
 }
 
+TEST_F(BurnToDriveTest, DiscIsEjectedAfterTheBurnUnlessTheSettingKeepsItOrReloadsIt)
+{
+    makeWrittenDisc("r.vrn", VORN_MEDIUM_CD_RW, 30000, 0);
+    startWithDrives("r.vrn");
+    const VornDeviceEntry writer = entryOf("Vorn DVD Writer");
+    auto readiness = [&] {
+        VornDevice *device = VornOpenDevice(&writer);
+        const int ready = VornIsDeviceReady(device);
+        VornCloseDevice(device);
+        return ready;
+    };
+    struct Case {
+        bool doNotEject, reload;
+        int expected;
+    };
+    for (const Case &c : {Case{true, false, VORN_READY}, Case{false, true, VORN_READY},
+                          Case{false, false, VORN_READY_TRAY_OPEN}}) {
+        ASSERT_EQ(readiness(), VORN_READY) << "each case starts with the disc in";
+        OptionsDatabase_SetBooleanOptionValue(GlobalSettingsOptionsDatabase, 24, c.doNotEject);
+        OptionsDatabase_SetBooleanOptionValue(GlobalSettingsOptionsDatabase, 25, c.reload);
+        isoCd();
+        OptionsDatabase_SetBooleanOptionValue(compilation_->options, COMPILATION_OPTION_WRITE, 0);
+        OptionsDatabase_SetBooleanOptionValue(compilation_->options, COMPILATION_OPTION_SIMULATE, 1);
+        addFile("a.txt", "a");
+        EXPECT_EQ(burnTo(writer), VORN_BURN_OK);
+        EXPECT_EQ(readiness(), c.expected) << "do not eject " << c.doNotEject << ", reload " << c.reload;
+    }
+}
+
 }  // namespace
 }  // namespace vorn::test
