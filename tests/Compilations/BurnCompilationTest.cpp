@@ -2,6 +2,7 @@
 // place while the engine writes, the window gets its title back, and the
 // result dialog says how it went; a second start while it runs is refused.
 #include "BurnCompilation.h"
+#include "BurnProcessResultDialog.h"
 #include "CompilationTestSupport.h"
 #include "DataDiscCompilation.h"
 #include "MainWindow.h"
@@ -144,6 +145,45 @@ TEST_F(BurnCompilationTest, FailedBurnShowsTheEnginesMessageAndTheHint)
     EXPECT_TRUE(shown.heading.empty());
     EXPECT_FALSE(shown.text.empty());
     EXPECT_NE(shown.text.find("It is recommended to save the log."), std::string::npos);
+}
+
+int resultDialogsUp()
+{
+    int up = 0;
+    GList *windows = gtk_window_list_toplevels();
+    for (GList *w = windows; w; w = w->next)
+        up += IS_VORN_BURN_PROCESS_RESULT_DIALOG(w->data) && GTK_WIDGET_VISIBLE(GTK_WIDGET(w->data)) ? 1 : 0;
+    g_list_free(windows);
+    return up;
+}
+
+TEST_F(BurnCompilationTest, ResultDialogOfADeclinedBurnClosesByItself)
+{
+    VornControl_SetImageFileName((dir_ / "declined.iso").c_str());
+    VornControl_FailNextCall(VORN_CONTROL_CALL_BURN, VORN_BURN_DECLINED);
+    DialogScript dialogs;
+    ASSERT_EQ(BurnCompilation_StartBurnProcess(compilation_.get(), &imageRecorder_, window_), BURN_PROCESS_STARTED);
+    ASSERT_TRUE(spinUntil([] { return !BurnProcess_IsActive(); }));
+    VornControl_ClearFailures();
+    EXPECT_TRUE(spinUntil([] { return resultDialogsUp() == 0; }));
+    ASSERT_FALSE(dialogs.asked().empty());
+    EXPECT_EQ(dialogs.asked().back().request.heading, "Burn process failed");
+}
+
+TEST_F(BurnCompilationTest, SuccessfulBurnLeavesItsResultDialogUntilClosed)
+{
+    VornControl_SetImageFileName((dir_ / "kept.iso").c_str());
+    DialogScript dialogs;
+    ASSERT_EQ(BurnCompilation_StartBurnProcess(compilation_.get(), &imageRecorder_, window_), BURN_PROCESS_STARTED);
+    ASSERT_TRUE(spinUntil([] { return !BurnProcess_IsActive(); }));
+    spin(50);
+    EXPECT_EQ(resultDialogsUp(), 1);
+    GList *windows = gtk_window_list_toplevels();
+    for (GList *w = windows; w; w = w->next)
+        if (IS_VORN_BURN_PROCESS_RESULT_DIALOG(w->data))
+            gtk_widget_destroy(GTK_WIDGET(w->data));
+    g_list_free(windows);
+    EXPECT_EQ(resultDialogsUp(), 0);
 }
 
 }  // namespace
