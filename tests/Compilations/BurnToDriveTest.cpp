@@ -2,7 +2,9 @@
 // erased when the engine asks, an abort at 30 % that ends the burn as
 // aborted, and a second session on a disc left open, read back by xorriso as
 // the union of both.
+#include "BurnCompilation.h"
 #include "BurnProcessCore.h"
+#include "BurnProcessResultDialog.h"
 #include "BurnUiFixture.h"
 #include "CompilationOptions.h"
 #include "DataDiscCompilation.h"
@@ -231,6 +233,75 @@ TEST_F(BurnToDriveTest, DiscIsEjectedAfterTheBurnUnlessTheSettingKeepsItOrReload
         EXPECT_EQ(burnTo(writer), VORN_BURN_OK);
         EXPECT_EQ(readiness(), c.expected) << "do not eject " << c.doNotEject << ", reload " << c.reload;
     }
+}
+
+GtkWidget *findButton(GtkWidget *root, const char *label)
+{
+    if (GTK_IS_BUTTON(root) && gtk_button_get_label(GTK_BUTTON(root)) &&
+        std::string(gtk_button_get_label(GTK_BUTTON(root))) == label)
+        return root;
+    if (!GTK_IS_CONTAINER(root))
+        return nullptr;
+    GtkWidget *found = nullptr;
+    GList *children = gtk_container_get_children(GTK_CONTAINER(root));
+    for (GList *l = children; l && !found; l = l->next)
+        found = findButton(GTK_WIDGET(l->data), label);
+    g_list_free(children);
+    return found;
+}
+
+GtkWidget *resultDialog()
+{
+    GtkWidget *dialog = nullptr;
+    GList *windows = gtk_window_list_toplevels();
+    for (GList *w = windows; w; w = w->next)
+        if (IS_VORN_BURN_PROCESS_RESULT_DIALOG(w->data) && GTK_WIDGET_VISIBLE(GTK_WIDGET(w->data)))
+            dialog = GTK_WIDGET(w->data);
+    g_list_free(windows);
+    return dialog;
+}
+
+TEST_F(BurnToDriveTest, BurnAgainWritesTheSameCompilationOnceMoreToTheSameRecorder)
+{
+    makeWrittenDisc("rw.vrn", VORN_MEDIUM_CD_RW, 30000, 0);
+    startWithDrives("rw.vrn");
+    VornControl_SetTimeScale(0.001);
+    ASSERT_EQ(OptionsDatabase_SetBooleanOptionValue(GlobalSettingsOptionsDatabase, 24, 1), 1);
+    const VornDeviceEntry writer = entryOf("Vorn DVD Writer");
+    isoCd();
+    ASSERT_EQ(OptionsDatabase_SetIntegerOptionValue(compilation_->options, COMPILATION_OPTION_MULTISESSION_TYPE,
+                                                    MULTISESSION_NONE), 1);
+    ASSERT_EQ(compilation_->singleSession, 1);
+    ASSERT_EQ(OptionsDatabase_SetBooleanOptionValue(compilation_->options, COMPILATION_OPTION_WRITE, 1), 1);
+    ASSERT_EQ(OptionsDatabase_SetBooleanOptionValue(compilation_->options, COMPILATION_OPTION_FINALIZE, 1), 1);
+    addFile("again.txt", "twice\n");
+    int finished = 0;
+    g_signal_connect(compilation_.get(), "vorn_burn_finished",
+                     G_CALLBACK(+[](Compilation *, gint, gpointer n) noexcept { ++*static_cast<int *>(n); }),
+                     &finished);
+    DialogScript dialogs;
+    dialogs.answer(byRole("burn-blank-rewritable"), response::Yes);
+    dialogs.answer(byRole("erase-result"), response::Ok);
+    {
+        GdkLock gdk;
+        ASSERT_EQ(BurnCompilation_StartBurnProcess(compilation_.get(), &writer, nullptr), BURN_PROCESS_STARTED);
+    }
+    ASSERT_TRUE(pumpUntil([&] { return finished == 1 && !BurnProcess_IsActive() && resultDialog(); }))
+        << "finished " << finished << " active " << BurnProcess_IsActive() << " asked " << dialogs.asked().size();
+    EXPECT_EQ(compilation_->singleSession, 1) << "a finalized disc takes no next session";
+    GtkWidget *again = nullptr;
+    {
+        GdkLock gdk;
+        again = findButton(resultDialog(), "_Burn Again");
+        ASSERT_NE(again, nullptr);
+        EXPECT_TRUE(GTK_WIDGET_IS_SENSITIVE(again)) << "no burn runs";
+        gtk_button_clicked(GTK_BUTTON(again));
+    }
+    ASSERT_TRUE(pumpUntil([&] { return finished == 2 && !BurnProcess_IsActive(); }));
+    EXPECT_EQ(tracksOn(dir / "rw.vrn"), 1u) << "the second burn replaced the first on the erased disc";
+    GdkLock gdk;
+    while (GtkWidget *dialog = resultDialog())
+        gtk_widget_destroy(dialog);
 }
 
 }  // namespace
