@@ -24,6 +24,9 @@ using Item = VornDataCompilationItem;
 namespace {
 
 constexpr std::uint64_t kMaxFileBytes = 0xFFFFFFFFull;  // one extent, 4 GiB - 1
+// Longest path of the primary volume unless longer ones are allowed: the
+// recorded identifiers (";1" included) joined by "/", without a leading "/".
+constexpr std::size_t kMaxPrimaryPathBytes = 255;
 constexpr std::size_t kFlushBytes = 4u << 20;
 
 // A refusal with a sentence for the user.
@@ -42,6 +45,7 @@ struct DirNode {
     std::uint32_t parent = 0;  // index in the folder list; the root is its own parent
     std::uint32_t subdirs = 0;
     std::uint32_t level = 1;   // the root is level 1
+    std::size_t primaryPathBytes = 0;  // its path in the primary volume; 0 for the root
     std::string_view joliet;   // its Joliet name in the parent
     std::uint32_t number[kVolumes] = {};  // path table number, from 1
     std::uint32_t lba[kVolumes] = {};
@@ -228,11 +232,19 @@ void Writer::collect()
         c_.layoutEntries(dir, entries, jolietCut);
         for (const LayoutEntry &e : entries) {
             auto *item = const_cast<Item *>(e.item);
+            const std::size_t idBytes = e.primary.size() + (ls_.versionSuffix && !e.isDirectory ? 2 : 0);
+            const std::size_t pathBytes = (k == 0 ? 0 : dirs_[k].primaryPathBytes + 1) + idBytes;
+            if (pathBytes > kMaxPrimaryPathBytes && !st_.moreThan255)
+                throw WriteError("The path \"" + c_.fullPath(item, VORN_NAME_VISIBLE) + "\" is " +
+                                 std::to_string(pathBytes) +
+                                 " characters long in the ISO 9660 volume; paths longer than 255 "
+                                 "characters are not allowed in this compilation.");
             if (item->isDirectory()) {
                 DirNode node;
                 node.item = item;
                 node.parent = k;
                 node.level = dirs_[k].level + 1;
+                node.primaryPathBytes = pathBytes;
                 if (e.joliet.data() != e.visible.data())
                     node.joliet = jolietNames_.emplace_back(e.joliet);
                 else

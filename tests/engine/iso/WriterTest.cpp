@@ -1,6 +1,7 @@
 // The writer's own promises: random trees read back equal, sinks see the
 // same bytes whichever way file data travels, bad sources and cancels leave
-// nothing behind, file dates follow the date type, files up to 4 GiB - 1.
+// nothing behind, file dates follow the date type, files up to 4 GiB - 1,
+// paths over 255 characters only when allowed.
 #include "IsoFixture.h"
 
 #include <fcntl.h>
@@ -63,6 +64,7 @@ TEST_F(WriterTest, RandomTreesReadBackEqual)
         VornDataCompilation_SetMode2XA(h(), static_cast<int>(rng() % 2));
         VornDataCompilation_SetIsoVersionAddition(h(), static_cast<int>(rng() % 2));
         VornDataCompilation_SetDeeperThan8(h(), 1);
+        VornDataCompilation_SetMoreThan255Chars(h(), 1);  // deep trees of long names go past it
         addSources();
         const std::string image = writeImage("random.iso");
         EXPECT_EQ(readTree(image, "rr"), expectTree(VORN_NAME_VISIBLE));
@@ -212,6 +214,57 @@ TEST_F(WriterTest, FilesUpTo4GiBMinusOneByte)
     r = planImage(*h());
     EXPECT_FALSE(r.ok);
     EXPECT_NE(r.error.find("too-large.bin"), std::string::npos) << r.error;
+}
+
+TEST_F(WriterTest, PathsOver255CharactersOnlyWhenAllowed)
+{
+    // Eight folders of 31 characters: the deepest is exactly 255 long. A
+    // file of 30 characters in the seventh is 254 without ";1", 256 with it.
+    std::string dir;
+    for (char c = 'A'; c < 'A' + 8; ++c)
+        dir += (dir.empty() ? "" : "/") + std::string(31, c);
+    folder(dir);
+    const std::string fileName = std::string(26, 'F') + ".TXT";
+    const std::string filePath = dir.substr(0, 7 * 32 - 1) + "/" + fileName;
+    file(filePath, "long");
+    addSources();
+    VornDataCompilation_SetIsoLevel(h(), 1);
+    VornDataCompilation_SetIsoVersionAddition(h(), 0);
+    auto *deepest = VornDataCompilation_GetItemFromPath(h(), dir.c_str(), 3);
+    auto *longFile = VornDataCompilation_GetItemFromPath(h(), filePath.c_str(), 3);
+    ASSERT_NE(deepest, nullptr);
+    ASSERT_NE(longFile, nullptr);
+    ASSERT_EQ(std::string(VornDataCompilation_GetItemFullPath(h(), deepest, 2)), "/" + dir);
+    ASSERT_EQ(std::string(VornDataCompilation_GetItemFullPath(h(), longFile, 2)), "/" + filePath);
+    ASSERT_EQ(VornDataCompilation_GetMoreThan255Chars(h()), 0);
+
+    WriteResult r = planImage(*h());
+    ASSERT_TRUE(r.ok) << r.error;
+    writeImage("255.iso");
+
+    // The version suffix is part of the recorded path.
+    VornDataCompilation_SetIsoVersionAddition(h(), 1);
+    r = planImage(*h());
+    EXPECT_FALSE(r.ok);
+    EXPECT_NE(r.error.find("/" + filePath), std::string::npos) << r.error;
+    EXPECT_NE(r.error.find("256"), std::string::npos) << r.error;
+    const std::string refused = (tmp_.path() / "256.iso").string();
+    r = writeImageFile(*h(), refused);
+    EXPECT_FALSE(r.ok);
+    EXPECT_NE(r.error.find(fileName), std::string::npos) << r.error;
+    std::set<std::string> left;
+    for (const auto &e : std::filesystem::directory_iterator(tmp_.path()))
+        left.insert(e.path().filename().string());
+    EXPECT_EQ(left, (std::set<std::string>{"src", "255.iso"}));
+
+    // Allowed, the same compilation is written whole.
+    VornDataCompilation_SetMoreThan255Chars(h(), 1);
+    writeImage("256.iso");
+    if (haveReader()) {
+        const auto tree = readTree((tmp_.path() / "256.iso").string(), "plain");
+        EXPECT_EQ(tree.count("/" + filePath), 1u) << "the long path is missing from the image";
+        EXPECT_EQ(tree, expectTree(VORN_NAME_ISO_LEVEL2, true));
+    }
 }
 
 TEST_F(WriterTest, UdfOnlyCompilationsAreNoIsoImages)
