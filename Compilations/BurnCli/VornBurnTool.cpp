@@ -3,10 +3,11 @@
 //
 // It runs without a display: the compilation model has no widget factory, the
 // model's questions go to an options responder, and the engine's questions are
-// answered here from the command line. The burn runs on a thread of its own
-// while the main thread waits for it and for SIGINT/SIGTERM, which set the
-// progress object's user-abort flag; the engine then ends the burn and removes
-// what it had started writing.
+// answered here from the command line. The burn runs through the burn
+// process without windows: its thread writes while the main loop shows the
+// progress and looks for SIGINT/SIGTERM, which abort the burn; the engine then
+// ends it and removes what it had started writing.
+#include "BurnProcessCore.h"
 #include "Compilation.h"
 #include "CompilationFileReader.h"
 #include "CompilationOptions.h"
@@ -31,7 +32,6 @@
 #include <cstring>
 #include <memory>
 #include <string>
-#include <thread>
 #include <vector>
 
 namespace {
@@ -170,6 +170,7 @@ struct BurnState {
     uint32_t remainingMs = 0;
     int lastPercent = -1;
     std::string lastWarning;  // the engine's last warning, already printed
+    std::string errorLog;     // the engine's error log of the burn
 };
 BurnState state;
 
@@ -476,6 +477,77 @@ bool findRecorder(const Arguments &a, VornDeviceEntry &out)
     return found;
 }
 
+// ---------------------------------------------------------------------------
+// The burn process's hooks.
+
+gboolean prepareBurn(BurnJob *job, gpointer) noexcept
+{
+    VornExtendedProgress *progress = VornExtendedProgress_New();
+    if (!progress)
+        return FALSE;
+    VornExtendedProgress_SetCallback_ProgressCallback(progress, onProgress);
+    VornExtendedProgress_SetCallback_SetPhaseCallback(progress, onPhase);
+    VornExtendedProgress_SetCallback_SetWriteSpeedCallback(progress, onWriteSpeed);
+    VornExtendedProgress_SetCallback_SetRemainingTimeCallback(progress, onRemaining);
+    VornExtendedProgress_SetCallback_AddMessageCallback(progress, onMessage);
+    state.progress = progress;
+    job->compilation->progressObject = progress;
+    return TRUE;
+}
+
+void releaseBurn(BurnJob *job, gpointer) noexcept
+{
+    auto *progress = static_cast<VornExtendedProgress *>(job->compilation->progressObject);
+    if (!progress)
+        return;
+    // The engine's data compilation outlives the burn: it forgets the progress object first.
+    if (job->compilation->fileSystem && IS_VORN_DATA_DISC_VFS(job->compilation->fileSystem))
+        VornDataCompilation_SetExtendedProgress(VORN_DATA_DISC_VFS(job->compilation->fileSystem)->compilation,
+                                                nullptr);
+    VornExtendedProgress_Destroy(progress);
+    job->compilation->progressObject = nullptr;
+    state.progress = nullptr;
+    state.device = nullptr;
+}
+
+// The command line decides how the disc is written, not the compilation's
+// saved settings: its flags and speed, and the disc stays in the recorder.
+void burnStarted(BurnJob *job, gpointer) noexcept
+{
+    const Arguments &a = *state.args;
+    guint32 flags = (a.simulate ? VORN_BURN_SIMULATE : VORN_BURN_WRITE) | VORN_BURN_DETECT_NON_EMPTY_CDRW |
+                    VORN_BURN_DISABLE_EJECT | VORN_BURN_BUF_UNDERRUN_PROT;
+    if (a.speed)
+        flags |= VORN_BURN_SPEED_IN_KBS;
+    if (a.verify)
+        flags |= VORN_BURN_VERIFY;
+    if (a.closeSession || a.multisession)
+        flags |= VORN_BURN_CLOSE_SESSION;
+    job->flags = flags;
+    job->speedKBs = static_cast<gint32>(a.speed);
+    job->eject = 0;
+    job->reload = 0;
+    state.device = job->handle;
+}
+
+void keepErrorLog(BurnJob *job, gpointer) noexcept
+{
+    state.errorLog = job->errorLog ? job->errorLog : "";
+}
+
+gboolean pollSignals(gpointer) noexcept
+{
+    sigset_t signals;
+    sigemptyset(&signals);
+    sigaddset(&signals, SIGINT);
+    sigaddset(&signals, SIGTERM);
+    const timespec now{0, 0};
+    const int signal = sigtimedwait(&signals, nullptr, &now);
+    if ((signal == SIGINT || signal == SIGTERM) && !state.abort.exchange(1))
+        BurnProcess_Abort();
+    return G_SOURCE_CONTINUE;
+}
+
 int run(const Arguments &a)
 {
     EngineRun engine;
@@ -561,61 +633,30 @@ int run(const Arguments &a)
             return usageError("the volume label \"" + a.volumeLabel + "\" is not accepted");
     }
 
-    // The write.
-    VornExtendedProgress *progress = VornExtendedProgress_New();
-    VornDevice *device = VornOpenDevice(&recorder);
-    if (!progress || !device) {
-        VornExtendedProgress_Destroy(progress);
-        VornCloseDevice(device);
+    // The write, through the burn process: its checks, write description and
+    // burn thread, with this program's progress display and answers.
+    state.tty = ::isatty(STDOUT_FILENO);
+    BurnProcessHooks hooks{};
+    hooks.prepare = prepareBurn;
+    hooks.release = releaseBurn;
+    hooks.started = burnStarted;
+    hooks.showResult = keepErrorLog;
+    hooks.userDialog = answerEngine;
+    // SIGINT and SIGTERM stay blocked in every thread; the main loop looks
+    // for them while the burn runs.
+    const guint signalWatch = g_timeout_add(100, pollSignals, nullptr);
+    gint32 result = VORN_BURN_OK;
+    const gint started = BurnProcess_Run(c, &recorder, &hooks, &result);
+    g_source_remove(signalWatch);
+    endBarLine();
+    if (started == BURN_PROCESS_REFUSED_BY_CHECK) {
+        std::fprintf(stderr, "vorn-burn: the compilation cannot be burned as it stands\n");
+        return kFailed;
+    }
+    if (started != BURN_PROCESS_STARTED) {
         std::fprintf(stderr, "vorn-burn: cannot open the recorder \"%s\"\n", recorder.name);
         return kRecorder;
     }
-    state.device = device;
-    state.progress = progress;
-    state.tty = ::isatty(STDOUT_FILENO);
-    VornExtendedProgress_SetCallback_ProgressCallback(progress, onProgress);
-    VornExtendedProgress_SetCallback_SetPhaseCallback(progress, onPhase);
-    VornExtendedProgress_SetCallback_SetWriteSpeedCallback(progress, onWriteSpeed);
-    VornExtendedProgress_SetCallback_SetRemainingTimeCallback(progress, onRemaining);
-    VornExtendedProgress_SetCallback_AddMessageCallback(progress, onMessage);
-
-    VornDataCompilation *handle = VORN_DATA_DISC_VFS(c->fileSystem)->compilation;
-    VornDataCompilation_SetExtendedProgress(handle, progress);
-    VornWriteDescription description{VORN_WRITE_DATA, handle, progress, 1};
-    uint32_t flags = (a.simulate ? VORN_BURN_SIMULATE : VORN_BURN_WRITE) | VORN_BURN_DETECT_NON_EMPTY_CDRW |
-                     VORN_BURN_DISABLE_EJECT | VORN_BURN_BUF_UNDERRUN_PROT;
-    if (a.speed)
-        flags |= VORN_BURN_SPEED_IN_KBS;
-    if (a.verify)
-        flags |= VORN_BURN_VERIFY;
-    if (a.closeSession || a.multisession)
-        flags |= VORN_BURN_CLOSE_SESSION;
-
-    std::atomic<bool> done{false};
-    int result = VORN_BURN_OK;
-    std::thread burner([&] {
-        result = VornBurn(device, VORN_BURN_MAGIC, &description, flags, static_cast<int32_t>(a.speed), nullptr);
-        done = true;
-        ::kill(::getpid(), SIGUSR1);  // wakes the main thread's wait
-    });
-    sigset_t signals;
-    sigemptyset(&signals);
-    sigaddset(&signals, SIGINT);
-    sigaddset(&signals, SIGTERM);
-    sigaddset(&signals, SIGUSR1);
-    while (!done) {
-        const timespec tick{0, 200 * 1000 * 1000};
-        const int signal = sigtimedwait(&signals, nullptr, &tick);
-        if ((signal == SIGINT || signal == SIGTERM) && !state.abort.exchange(1)) {
-            VornExtendedProgress_SetUserAbort(progress, 1);
-        }
-    }
-    burner.join();
-    endBarLine();
-    VornDataCompilation_SetExtendedProgress(handle, nullptr);
-    VornExtendedProgress_Destroy(progress);
-    VornCloseDevice(device);
-    state.device = nullptr;
 
     if (result == VORN_BURN_OK) {
         std::printf("%s\n", a.simulate ? "Simulation completed successfully" : "Burn completed successfully");
@@ -632,18 +673,15 @@ int run(const Arguments &a)
     }
     if (result == VORN_BURN_NO_MEDIUM || result == VORN_BURN_NOT_WRITABLE ||
         result == VORN_BURN_DISC_CLOSED || result == VORN_BURN_DISC_TOO_SMALL || result == VORN_BURN_DECLINED) {
-        char *log = VornGetErrorLog();
-        std::fprintf(stderr, "vorn-burn: no suitable disc in \"%s\": %s\n", recorder.name, lastLine(log).c_str());
-        VornFreeMem(log);
+        std::fprintf(stderr, "vorn-burn: no suitable disc in \"%s\": %s\n", recorder.name,
+                     lastLine(state.errorLog.c_str()).c_str());
         return kRecorder;
     }
-    char *log = VornGetErrorLog();
-    const std::string reason = lastLine(log);
+    const std::string reason = lastLine(state.errorLog.c_str());
     if (reason.empty() || reason == state.lastWarning)
         std::fprintf(stderr, "vorn-burn: the burn failed (%d)\n", result);
     else
         std::fprintf(stderr, "vorn-burn: the burn failed (%d): %s\n", result, reason.c_str());
-    VornFreeMem(log);
     return kFailed;
 }
 
@@ -662,12 +700,11 @@ int main(int argc, char **argv)
     state.args = &arguments;
 
     // Every thread started from here on inherits the blocked signals: only
-    // the main thread's wait takes them.
+    // the main loop's poll takes them.
     sigset_t signals;
     sigemptyset(&signals);
     sigaddset(&signals, SIGINT);
     sigaddset(&signals, SIGTERM);
-    sigaddset(&signals, SIGUSR1);
     pthread_sigmask(SIG_BLOCK, &signals, nullptr);
 
     OptionsDatabase_InitDatabases();

@@ -100,6 +100,18 @@ void release(BurnJob *job)
     job->compilation->progressObject = nullptr;
 }
 
+// Points the engine's questions at the burn's answerer, with `userData`.
+void setEngineDialog(BurnJob *job, gpointer userData)
+{
+    BurnProcessHooks &hooks = hooksOf(job);
+    if (!hooks.userDialog) {
+        UserDialogs_SetUserData(userData);
+        return;
+    }
+    VornUserDialogOption option{hooks.userDialog, userData};
+    VornSetOption(VORN_OPTION_USER_DIALOG, &option);
+}
+
 void freeJob(BurnJob *job)
 {
     delete static_cast<BurnProcessHooks *>(job->hooks);
@@ -188,7 +200,7 @@ gpointer burnThread(gpointer data) noexcept
     if (lockRecorder)
         VornKit_DevicesManagement_UnlockDevice(&job->device);
     VornKit_DevicesManagement_EnableDevicesChangeCallbacks();
-    UserDialogs_SetUserData(nullptr);
+    setEngineDialog(job, nullptr);
     VornAPI_SetUserAbort(0);
 
     lockUi(job, TRUE);
@@ -347,7 +359,7 @@ gint BurnProcess_Start(Compilation *compilation, const VornDeviceEntry *recorder
     if (parent)
         OptionsDatabase_SetPointerOptionValue(burnDatabase(), BURN_PROCESS_PARENT_WINDOW, parent);
     UserDialogs_SetBurnInfoResolver(resolveBurnInfo);
-    UserDialogs_SetUserData(compilation);
+    setEngineDialog(job, compilation);
     job->flags |= VORN_BURN_SPEED_IN_KBS;
     g_signal_emit_by_name(compilation, "vorn_burn_started");
     if (ownHooks->started)
@@ -356,7 +368,7 @@ gint BurnProcess_Start(Compilation *compilation, const VornDeviceEntry *recorder
     job->thread = g_thread_try_new("burn", burnThread, job, nullptr);
     if (!job->thread) {
         g_signal_emit_by_name(compilation, "vorn_burn_finished", 0);
-        UserDialogs_SetUserData(nullptr);
+        setEngineDialog(job, nullptr);
         markIdle();
         if (operations.FreeWriteDescription)
             operations.FreeWriteDescription(job->writeDescription);
@@ -424,6 +436,7 @@ gint BurnProcess_Run(Compilation *compilation, const VornDeviceEntry *recorder, 
     };
     wrapped.ended = runEnded;
     wrapped.data = &state;
+    wrapped.userDialog = state.inner.userDialog;
     state.loop = g_main_loop_new(nullptr, FALSE);
     const gint started = BurnProcess_Start(compilation, recorder, nullptr, &wrapped);
     if (started == BURN_PROCESS_STARTED && !state.ended)

@@ -62,6 +62,9 @@ typedef struct BurnJob {
  *   showResult    main thread at the end, after the after-burn step and the eject:
  *                 show job->result; job->errorLog is still there (borrow it)
  *   ended         main thread, last: the job is gone; the engine's result
+ *   userDialog    answers the engine's questions during the burn, called with
+ *                 the compilation as its user data on the engine's threads;
+ *                 NULL: the application's dialogs (UserDialogs_Callback)
  */
 typedef struct BurnProcessHooks {
     void (*lock)(gboolean enter, gpointer data) noexcept;
@@ -72,6 +75,7 @@ typedef struct BurnProcessHooks {
     void (*showResult)(BurnJob *job, gpointer data) noexcept;
     void (*ended)(Compilation *compilation, gint32 result, gpointer data) noexcept;
     gpointer data;
+    int (*userDialog)(void *userData, int request, void *requestData) noexcept;
 } BurnProcessHooks;
 
 /*
