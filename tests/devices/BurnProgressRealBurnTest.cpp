@@ -1,6 +1,7 @@
 // The burn panel following a real burn: a small data compilation written by
 // the engine to an emulated CD-R on a thread of its own, as the burn process
 // runs it, while the main loop shows what the engine reports.
+#include "BurnPanelProbe.h"
 #include "BurnProcessWidget.h"
 #include "ExtendedProgress.h"
 #include "MainWindow.h"
@@ -27,19 +28,7 @@ namespace {
 using vorn::test::TempDir;
 using vorn::test::writeFile;
 
-GtkWidget *findNamed(GtkWidget *root, const char *name)
-{
-    if (std::strcmp(gtk_widget_get_name(root), name) == 0)
-        return root;
-    if (!GTK_IS_CONTAINER(root))
-        return nullptr;
-    GtkWidget *found = nullptr;
-    GList *children = gtk_container_get_children(GTK_CONTAINER(root));
-    for (GList *l = children; l && !found; l = l->next)
-        found = findNamed(GTK_WIDGET(l->data), name);
-    g_list_free(children);
-    return found;
-}
+using vorn::test::findNamed;
 
 void noQuit() {}
 
@@ -120,46 +109,13 @@ protected:
         VornDone();
     }
 
-    // Runs the main loop for `ms` with the GDK lock released, as gtk_main does.
-    static void spin(int ms)
-    {
-        g_timeout_add(static_cast<guint>(ms), [](gpointer) -> gboolean {
-            gtk_main_quit();
-            return FALSE;
-        }, nullptr);
-        gtk_main();
-    }
+    static void spin(int ms) { vorn::test::spinMainLoop(ms); }
 
-    std::string label(const char *name) const
-    {
-        GtkWidget *w = findNamed(widget, name);
-        return w ? gtk_label_get_text(GTK_LABEL(w)) : "<missing " + std::string(name) + ">";
-    }
-    std::string writerColumn(int column) const
-    {
-        GtkTreeModel *model = BurnProcessWidget_GetWritersTreeModel(widget);
-        GtkTreeIter iter;
-        gchar *text = nullptr;
-        if (gtk_tree_model_get_iter_first(model, &iter))
-            gtk_tree_model_get(model, &iter, column, &text, -1);
-        std::string out = text ? text : "";
-        g_free(text);
-        return out;
-    }
+    std::string label(const char *name) const { return vorn::test::panelLabel(widget, name); }
+    std::string writerColumn(int column) const { return vorn::test::writerColumn(widget, column); }
     void screenshot(const char *name)
     {
-        const char *shots = std::getenv("VORN_TEST_SCREENSHOTS");
-        if (!shots)
-            return;
-        gdk_flush();
-        GdkWindow *root = gdk_get_default_root_window();
-        gint w = 0, h = 0;
-        gdk_drawable_get_size(root, &w, &h);
-        GdkPixbuf *shot = gdk_pixbuf_get_from_drawable(nullptr, root, nullptr, 0, 0, 0, 0, w, h);
-        ASSERT_NE(shot, nullptr);
-        const std::string path = std::string(shots) + "/" + name + ".png";
-        EXPECT_TRUE(gdk_pixbuf_save(shot, path.c_str(), "png", nullptr, nullptr));
-        g_object_unref(shot);
+        vorn::test::saveScreenshot(name);
     }
 
     TempDir dir;

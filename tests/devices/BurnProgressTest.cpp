@@ -1,6 +1,7 @@
 // The burn panel driven through the engine's progress object: single reports
 // sent from a thread of our own (as the burn thread would), and a scripted
 // burn shown in a main window with screenshots at three moments.
+#include "BurnPanelProbe.h"
 #include "BurnProcessWidget.h"
 #include "ExtendedProgress.h"
 #include "MainWindow.h"
@@ -21,19 +22,7 @@
 
 namespace {
 
-GtkWidget *findNamed(GtkWidget *root, const char *name)
-{
-    if (std::strcmp(gtk_widget_get_name(root), name) == 0)
-        return root;
-    if (!GTK_IS_CONTAINER(root))
-        return nullptr;
-    GtkWidget *found = nullptr;
-    GList *children = gtk_container_get_children(GTK_CONTAINER(root));
-    for (GList *l = children; l && !found; l = l->next)
-        found = findNamed(GTK_WIDGET(l->data), name);
-    g_list_free(children);
-    return found;
-}
+using vorn::test::findNamed;
 
 void quitSoon() {}
 
@@ -80,15 +69,7 @@ protected:
         VornControl_SetTimeScale(1);
     }
 
-    // Runs the main loop for `ms` with the GDK lock released, as gtk_main does.
-    static void spin(int ms)
-    {
-        g_timeout_add(static_cast<guint>(ms), [](gpointer) -> gboolean {
-            gtk_main_quit();
-            return FALSE;
-        }, nullptr);
-        gtk_main();
-    }
+    static void spin(int ms) { vorn::test::spinMainLoop(ms); }
 
     // Sends one report from another thread, as the burn thread would.
     void send(int kind, long long a = 0, long long b = 0, long long c = 0, const char *text = nullptr)
@@ -102,11 +83,7 @@ protected:
         EXPECT_EQ(sent, 1) << "report kind " << kind;
     }
 
-    std::string label(const char *name) const
-    {
-        GtkWidget *w = findNamed(widget, name);
-        return w ? gtk_label_get_text(GTK_LABEL(w)) : "<missing " + std::string(name) + ">";
-    }
+    std::string label(const char *name) const { return vorn::test::panelLabel(widget, name); }
     gint writerBuffer() const
     {
         GtkTreeModel *model = BurnProcessWidget_GetWritersTreeModel(widget);
@@ -116,17 +93,7 @@ protected:
             gtk_tree_model_get(model, &iter, BURN_WRITER_COLUMN_BUFFER, &level, -1);
         return level;
     }
-    std::string writerColumn(int column) const
-    {
-        GtkTreeModel *model = BurnProcessWidget_GetWritersTreeModel(widget);
-        GtkTreeIter iter;
-        gchar *text = nullptr;
-        if (gtk_tree_model_get_iter_first(model, &iter))
-            gtk_tree_model_get(model, &iter, column, &text, -1);
-        std::string out = text ? text : "";
-        g_free(text);
-        return out;
-    }
+    std::string writerColumn(int column) const { return vorn::test::writerColumn(widget, column); }
     VornDeviceEntry recorder(bool imageRecorder = false) const
     {
         VornDeviceEntry entry{};
@@ -140,18 +107,7 @@ protected:
     void screenshot(const char *name)
     {
         spin(100);
-        const char *dir = std::getenv("VORN_TEST_SCREENSHOTS");
-        if (!dir)
-            return;
-        gdk_flush();
-        GdkWindow *root = gdk_get_default_root_window();
-        gint w = 0, h = 0;
-        gdk_drawable_get_size(root, &w, &h);
-        GdkPixbuf *shot = gdk_pixbuf_get_from_drawable(nullptr, root, nullptr, 0, 0, 0, 0, w, h);
-        ASSERT_NE(shot, nullptr);
-        const std::string path = std::string(dir) + "/" + name + ".png";
-        EXPECT_TRUE(gdk_pixbuf_save(shot, path.c_str(), "png", nullptr, nullptr));
-        g_object_unref(shot);
+        vorn::test::saveScreenshot(name);
     }
 
     MainQuitHandler previousQuit = nullptr;
