@@ -1,6 +1,7 @@
 // The C entry points of VornAPI.h. Each one catches everything: no exception
 // crosses into a C caller.
 #include "Engine.h"
+#include "Guarded.h"
 #include "Media.h"
 
 #include <algorithm>
@@ -12,20 +13,7 @@ using vorn::engine::Drive;
 using vorn::engine::Engine;
 using vorn::engine::engineString;
 using vorn::engine::RecordedOption;
-
-namespace {
-
-template <class R, class F>
-R guarded(R onError, F &&body) noexcept
-{
-    try {
-        return body();
-    } catch (...) {
-        return onError;
-    }
-}
-
-}  // namespace
+using vorn::engine::guarded;
 
 extern "C" {
 

@@ -1,5 +1,6 @@
 // The test control interface (VornControl.h).
 #include "Engine.h"
+#include "Guarded.h"
 #include "Media.h"
 
 #include <algorithm>
@@ -8,18 +9,9 @@
 using vorn::engine::Clock;
 using vorn::engine::Drive;
 using vorn::engine::Engine;
+using vorn::engine::guarded;
 
 namespace {
-
-template <class R, class F>
-R guarded(R onError, F &&body) noexcept
-{
-    try {
-        return body();
-    } catch (...) {
-        return onError;
-    }
-}
 
 int copyRecord(const std::vector<vorn::engine::RecordedOption> &list, int index,
                VornControlOption *out)

@@ -4,6 +4,7 @@
 #include "DiscImage.h"
 #include "DiscInfo.h"
 #include "Engine.h"
+#include "Guarded.h"
 
 #include <sys/stat.h>
 
@@ -14,18 +15,9 @@
 using vorn::engine::DiscView;
 using vorn::engine::Engine;
 using vorn::engine::engineString;
+using vorn::engine::guarded;
 
 namespace {
-
-template <class R, class F>
-R guarded(R onError, F &&body) noexcept
-{
-    try {
-        return body();
-    } catch (...) {
-        return onError;
-    }
-}
 
 enum class Lookup { BadHandle, NoDisc, Disc };
 

@@ -2,6 +2,7 @@
 // emulated erase takes as long as the estimate says (times the control
 // interface's time scale), then blanks the container in the tray.
 #include "Engine.h"
+#include "Guarded.h"
 #include "Media.h"
 
 #include <algorithm>
@@ -10,20 +11,11 @@
 
 using vorn::engine::Drive;
 using vorn::engine::Engine;
+using vorn::engine::guarded;
 
 namespace {
 
 namespace msg = vorn::engine::msg;
-
-template <class R, class F>
-R guarded(R onError, F &&body) noexcept
-{
-    try {
-        return body();
-    } catch (...) {
-        return onError;
-    }
-}
 
 // A quick erase rewrites the lead-in and the first tracks' addresses: about
 // a minute on CD and sequential DVD-RW, less on media formatted in place.

@@ -1,5 +1,6 @@
 // VornBurn for data compilations. See Burn.h for the threads.
 #include "burn/Burn.h"
+#include "burn/BurnStart.h"
 #include "burn/ImageBurn.h"
 
 #include "Engine.h"
@@ -37,7 +38,6 @@ using progress::Driver;
 using progress::Outline;
 using Clock = std::chrono::steady_clock;
 
-constexpr std::uint32_t kKnownFlags = 0x1FFFF;
 constexpr std::uint32_t kBlockBytes = 2048;
 constexpr std::uint32_t kCdPregap = 150;
 
@@ -494,11 +494,6 @@ void collectExtents(VornDataCompilation &c, Item *dir, std::vector<FileExtent> &
 
 // --- The burn ------------------------------------------------------------------------
 
-struct Outcome {
-    int code = VORN_BURN_OK;
-    std::string line;  // the failure message
-};
-
 class Burn {
 public:
     Burn(Engine &e, VornDataCompilation &c, VornExtendedProgress *progress)
@@ -735,13 +730,6 @@ std::uint32_t containerMedium(std::uint32_t family, std::uint64_t blocks)
             return m;
     return 0;
 }
-
-struct Job {
-    std::shared_ptr<Drive> drive;
-    std::string driveName;
-    bool imageRecorder = false;
-    std::optional<std::int64_t> failAfter;
-};
 
 Outcome runImageRecorder(Burn &b, const Job &job, VornDataCompilation &c, std::uint32_t flags)
 {
@@ -1276,43 +1264,21 @@ int burn(VornDevice *device, int formatCode, const VornWriteDescription *descrip
     if (description && description->kind == VORN_WRITE_IMAGE)
         return burnImage(device, formatCode, description, flags, speedKBs, reserved);
     auto &e = Engine::instance();
-    Job job;
-    Messages texts;
-    bool languageMissing = false;
-    std::optional<int> injected;
-    {
-        std::lock_guard lock(e.mu);
-        e.errorLog.clear();
-        texts = e.messages;
-        languageMissing = e.languageMissing;
-        job.drive = e.driveOf(device);
-        if (job.drive) {
-            job.driveName = job.drive->name;
-            job.imageRecorder = job.drive->imageRecorder;
-            job.failAfter = job.drive->failWriteAfterBytes;
-        }
-        injected = e.takeFailure(VORN_CONTROL_CALL_BURN);
-    }
-    auto refuse = [&](int code, const std::string &line) {
-        std::lock_guard lock(e.mu);
-        e.logError(line);
-        return code;
-    };
+    const BurnStart start = startBurn(e, device);
+    const Job &job = start.job;
+    const Messages &texts = start.texts;
+    auto refused = [&](int code, const std::string &line) { return refuse(e, {code, line}); };
     if (formatCode != VORN_BURN_MAGIC)
-        return refuse(VORN_BURN_BAD_ARGUMENT, texts.get(msg::kBurnBadFormat));
+        return refused(VORN_BURN_BAD_ARGUMENT, texts.get(msg::kBurnBadFormat));
     if (!job.drive || !description || reserved)
-        return refuse(VORN_BURN_BAD_ARGUMENT, texts.get(msg::kBurnBadHandle));
+        return refused(VORN_BURN_BAD_ARGUMENT, texts.get(msg::kBurnBadHandle));
     if (description->kind != VORN_WRITE_DATA)
-        return refuse(VORN_BURN_BAD_ARGUMENT, texts.get(msg::kBurnKindNotSupported, {std::to_string(description->kind)}));
+        return refused(VORN_BURN_BAD_ARGUMENT, texts.get(msg::kBurnKindNotSupported, {std::to_string(description->kind)}));
     auto *c = static_cast<VornDataCompilation *>(description->compilation);
     if (!c || c->magic != VornDataCompilation::kMagic || description->copies < 1)
-        return refuse(VORN_BURN_BAD_ARGUMENT, texts.get(msg::kBurnBadHandle));
-    if ((flags & ~kKnownFlags) || !(flags & (VORN_BURN_SPEED_TEST | VORN_BURN_SIMULATE | VORN_BURN_WRITE)))
-        return refuse(VORN_BURN_BAD_ARGUMENT, texts.get(msg::kBurnBadFlags, {std::to_string(flags)}));
-    if (languageMissing)
-        return refuse(VORN_BURN_NO_LANGUAGE_FILE, texts.get(msg::kBurnNoLanguageFile));
-    if (injected)
-        return refuse(*injected, texts.get(msg::kBurnInjectedFailure, {std::to_string(*injected)}));
+        return refused(VORN_BURN_BAD_ARGUMENT, texts.get(msg::kBurnBadHandle));
+    if (auto refusal = commonRefusal(start, flags))
+        return refuse(e, *refusal);
 
     VornExtendedProgress *progress = description->progress;
     if (!progress) {
@@ -1342,13 +1308,7 @@ int burn(VornDevice *device, int formatCode, const VornWriteDescription *descrip
     }
     b.driver().finish();
 
-    std::string history;
-    if (out.code == VORN_BURN_OK)
-        history = texts.get(wrote ? msg::kBurnHistoryWritten : msg::kBurnHistoryTested,
-                            {job.driveName, std::to_string(b.blocks())});
-    else
-        history = texts.get(msg::kBurnHistoryFailed, {job.driveName, std::to_string(out.code), out.line});
-    appendHistory(e, history);
+    recordHistory(e, start, out, wrote, b.blocks());
     return out.code;
 }
 

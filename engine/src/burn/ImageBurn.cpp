@@ -8,6 +8,7 @@
 #include "Media.h"
 #include "VornControl.h"
 #include "burn/Burn.h"
+#include "burn/BurnStart.h"
 #include "progress/Progress.h"
 
 #include <glib.h>
@@ -43,7 +44,6 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-constexpr std::uint32_t kKnownFlags = 0x1FFFF;
 constexpr std::uint32_t kChunkBlocks = 256;
 constexpr std::uint32_t kCdPregap = 150;
 constexpr std::uint64_t kSpeedTestBytes = 64u << 20;
@@ -401,11 +401,6 @@ Plan planFor(const Checked &c, std::uint32_t targetFamily)
 
 // --- Writing ----------------------------------------------------------------------------
 
-struct Outcome {
-    int code = VORN_BURN_OK;
-    std::string line;
-};
-
 // Where the blocks go: a disc container, a plain file, or nowhere (simulate).
 class Sink {
 public:
@@ -591,13 +586,6 @@ private:
     std::string imagePath_;
     VornIdleCallback idle_ = nullptr;
     void *idleData_ = nullptr;
-};
-
-struct Job {
-    std::shared_ptr<Drive> drive;
-    std::string driveName;
-    bool imageRecorder = false;
-    std::optional<std::int64_t> failAfter;
 };
 
 // Writes the tables that follow the tracks and closes the disc or session.
@@ -870,38 +858,17 @@ int burnImage(VornDevice *device, int formatCode, const VornWriteDescription *de
               std::int32_t speedKBs, void *reserved)
 {
     auto &e = Engine::instance();
-    Job job;
-    Messages texts;
-    bool languageMissing = false;
-    std::optional<int> injected;
-    {
-        std::lock_guard lock(e.mu);
-        e.errorLog.clear();
-        texts = e.messages;
-        languageMissing = e.languageMissing;
-        job.drive = e.driveOf(device);
-        if (job.drive) {
-            job.driveName = job.drive->name;
-            job.imageRecorder = job.drive->imageRecorder;
-            job.failAfter = job.drive->failWriteAfterBytes;
-        }
-        injected = e.takeFailure(VORN_CONTROL_CALL_BURN);
-    }
-    auto refuse = [&](int code, const std::string &line) {
-        logLine(line);
-        return code;
-    };
+    const BurnStart start = startBurn(e, device);
+    const Job &job = start.job;
+    const Messages &texts = start.texts;
+    auto refused = [&](int code, const std::string &line) { return refuse(e, {code, line}); };
     if (formatCode != VORN_BURN_MAGIC)
-        return refuse(VORN_BURN_BAD_ARGUMENT, texts.get(msg::kBurnBadFormat));
+        return refused(VORN_BURN_BAD_ARGUMENT, texts.get(msg::kBurnBadFormat));
     std::shared_ptr<Source> src = description ? sourceOf(description->compilation) : nullptr;
     if (!job.drive || !description || reserved || !src || description->copies < 1)
-        return refuse(VORN_BURN_BAD_ARGUMENT, texts.get(msg::kBurnBadHandle));
-    if ((flags & ~kKnownFlags) || !(flags & (VORN_BURN_SPEED_TEST | VORN_BURN_SIMULATE | VORN_BURN_WRITE)))
-        return refuse(VORN_BURN_BAD_ARGUMENT, texts.get(msg::kBurnBadFlags, {std::to_string(flags)}));
-    if (languageMissing)
-        return refuse(VORN_BURN_NO_LANGUAGE_FILE, texts.get(msg::kBurnNoLanguageFile));
-    if (injected)
-        return refuse(*injected, texts.get(msg::kBurnInjectedFailure, {std::to_string(*injected)}));
+        return refused(VORN_BURN_BAD_ARGUMENT, texts.get(msg::kBurnBadHandle));
+    if (auto refusal = commonRefusal(start, flags))
+        return refuse(e, *refusal);
 
     ImageBurn b(e, texts, description->progress, src->path);
     // Only an image whose compilation allows it leaves the disc appendable;
@@ -930,13 +897,7 @@ int burnImage(VornDevice *device, int formatCode, const VornWriteDescription *de
     }
     b.driver().finish();
     const bool wrote = (flags & VORN_BURN_WRITE) != 0;
-    std::string history;
-    if (out.code == VORN_BURN_OK)
-        history = texts.get(wrote ? msg::kBurnHistoryWritten : msg::kBurnHistoryTested,
-                            {job.driveName, std::to_string(blocks)});
-    else
-        history = texts.get(msg::kBurnHistoryFailed, {job.driveName, std::to_string(out.code), out.line});
-    appendHistory(e, history);
+    recordHistory(e, start, out, wrote, blocks);
     return out.code;
 }
 
