@@ -5,6 +5,8 @@
 
 #include <cstdio>
 #include <cstring>
+#include <fstream>
+#include <sstream>
 
 namespace vorn::test {
 
@@ -151,6 +153,22 @@ std::string EngineTest::drivesFileError()
     std::string out = text ? text : "";
     VornFreeMem(text);
     return out;
+}
+
+std::string bytesOf(const std::filesystem::path &path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream out;
+    out << in.rdbuf();
+    return out.str();
+}
+
+std::string pattern(std::size_t bytes, unsigned seed)
+{
+    std::string s(bytes, '\0');
+    for (std::size_t i = 0; i < bytes; ++i)
+        s[i] = static_cast<char>((i * 131 + seed * 7 + (i >> 11)) & 0xFF);
+    return s;
 }
 
 }  // namespace vorn::test

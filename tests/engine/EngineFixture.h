@@ -54,6 +54,12 @@ struct Listed {
     VornDeviceEntry entry;
 };
 
+// The whole file, or "" when it cannot be read (a test that expects no file
+// compares with "").
+std::string bytesOf(const std::filesystem::path &path);
+// File contents that hold their own offsets, so that misplaced data shows.
+std::string pattern(std::size_t bytes, unsigned seed);
+
 class EngineTest : public ::testing::Test {
 protected:
     void SetUp() override;

@@ -59,23 +59,6 @@ void onWriteSpeed(int speed, int base, int) { note("speed", speed, base); }
 void onMessage(const char *, int, int kind) { note("message", kind); }
 }
 
-std::string bytesOf(const std::filesystem::path &path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream out;
-    out << in.rdbuf();
-    return out.str();
-}
-
-// Files that hold their own offsets, so that misplaced data shows.
-std::string pattern(std::size_t bytes, unsigned seed)
-{
-    std::string s(bytes, '\0');
-    for (std::size_t i = 0; i < bytes; ++i)
-        s[i] = static_cast<char>((i * 131 + seed * 7 + (i >> 11)) & 0xFF);
-    return s;
-}
-
 class BurnTest : public EngineTest {
 protected:
     void SetUp() override

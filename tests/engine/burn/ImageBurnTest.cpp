@@ -23,22 +23,6 @@ struct Freer {
 };
 template <class T> using EngineMem = std::unique_ptr<T, Freer>;
 
-std::string bytesOf(const std::filesystem::path &path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream out;
-    out << in.rdbuf();
-    return out.str();
-}
-
-std::string pattern(std::size_t bytes, unsigned seed)
-{
-    std::string s(bytes, '\0');
-    for (std::size_t i = 0; i < bytes; ++i)
-        s[i] = static_cast<char>((i * 131 + seed * 7 + (i >> 11)) & 0xFF);
-    return s;
-}
-
 VornExtendedProgress *gAbortingProgress = nullptr;
 
 extern "C" int abortHalfway(int64_t done, int64_t total)

@@ -117,22 +117,6 @@ void onCopies(int current, int, int total)
 }
 }
 
-std::string bytesOf(const std::filesystem::path &path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream out;
-    out << in.rdbuf();
-    return out.str();
-}
-
-std::string pattern(std::size_t bytes, unsigned seed)
-{
-    std::string s(bytes, '\0');
-    for (std::size_t i = 0; i < bytes; ++i)
-        s[i] = static_cast<char>((i * 131 + seed * 7 + (i >> 11)) & 0xFF);
-    return s;
-}
-
 class BurnQuestionsTest : public EngineTest {
 protected:
     void SetUp() override
