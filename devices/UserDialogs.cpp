@@ -172,9 +172,12 @@ int overburn(void *data)
     if (counts) {
         text += "\n\n";
         text += _("Required capacity:");
-        text += " " + blocksAsTimeAndSize(counts[0]) + "\n";
+        text += ' ';
+        text += blocksAsTimeAndSize(counts[0]);
+        text += '\n';
         text += _("Total capacity on disc:");
-        text += " " + blocksAsTimeAndSize(counts[1]);
+        text += ' ';
+        text += blocksAsTimeAndSize(counts[1]);
     }
     text += "\n\n";
     text += _("Note: SCSI/ATAPI errors may also occur at the end of the simulation or burning. Even then, the "
