@@ -126,15 +126,27 @@ template <class T> T control(VirtualFileSystem *fileSystem, gint code)
     return value;
 }
 
+// Saves of a compilation that have started and not completed, kept on the
+// compilation itself; only the main thread starts and completes them.
+const char *const kSavesRunningKey = "vorn-compilation-saves-running";
+
+void countSave(Compilation *compilation, int change) noexcept
+{
+    const int running = GPOINTER_TO_INT(g_object_get_data(G_OBJECT(compilation), kSavesRunningKey)) + change;
+    g_object_set_data(G_OBJECT(compilation), kSavesRunningKey, GINT_TO_POINTER(running));
+}
+
 void onCompilationSaved(const gchar *path, gint result, gpointer parent, gpointer data) noexcept
 {
     auto *job = static_cast<SaveJob *>(data);
     if (result != 1) {
         showSaveError(path, job->errorCode, parent);
-        return;
+    } else {
+        Compilation_SetCompilationSaved(job->compilation);
+        Compilation_SetCompilationPath(job->compilation, path);
     }
-    Compilation_SetCompilationSaved(job->compilation);
-    Compilation_SetCompilationPath(job->compilation, path);
+    // Over only now, after the user was told of a failure.
+    countSave(job->compilation, -1);
 }
 
 }  // namespace
@@ -193,11 +205,13 @@ gint CompilationFile_SaveCompilation(Compilation *compilation, const gchar *file
         job->compilation = static_cast<Compilation *>(g_object_ref(compilation));
         job->parent = parent;
         job->callback = onCompilationSaved;
+        countSave(compilation, 1);
         job->data = job.get();
         VirtualFileSystem *fs = compilation->fileSystem;
         const guint64 count = control<guint64>(fs, VFS_IOCTL_GET_FILES_COUNT) +
                               control<guint64>(fs, VFS_IOCTL_GET_FOLDERS_COUNT);
         if (!startSave(std::move(job), count, control<guint64>(fs, VFS_IOCTL_GET_TOTAL_SIZE))) {
+            countSave(compilation, -1);
             g_object_unref(compilation);
             VornKit_DialogBox_ModalErrorDialog(_("An error occured while saving the compilation"), nullptr,
                                                _("Error"), static_cast<GtkWidget *>(parent), 0);
@@ -207,6 +221,14 @@ gint CompilationFile_SaveCompilation(Compilation *compilation, const gchar *file
     } catch (...) {
         return 0;
     }
+}
+
+gboolean CompilationFile_IsSaving(gpointer compilation) noexcept
+{
+    return IS_VORN_COMPILATION(compilation) &&
+                   GPOINTER_TO_INT(g_object_get_data(G_OBJECT(compilation), kSavesRunningKey)) > 0
+               ? TRUE
+               : FALSE;
 }
 
 // ---- loading ----

@@ -33,6 +33,10 @@ gint Serialization_WriteDataDiscFileSystem(const gchar *path, FILE *stream, gpoi
  * never been saved). 1 when the save has started. */
 gint CompilationFile_SaveCompilation(Compilation *compilation, const gchar *fileName, gpointer parent) noexcept;
 
+/* TRUE while a save of `compilation` started by CompilationFile_SaveCompilation
+ * has not completed (completion: saved, or the failure told). Main thread. */
+gboolean CompilationFile_IsSaving(gpointer compilation) noexcept;
+
 /* Completion of a load, on the main thread: the compilation (the callback
  * takes the reference) or NULL. */
 typedef void (*LoadCompilationCallback)(Compilation *compilation, gpointer data) noexcept;
