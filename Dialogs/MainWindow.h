@@ -22,6 +22,8 @@ struct _VornMainWindow {
 
 struct _VornMainWindowClass {
     VornWindowClass parentClass;
+    void (*vorn_compilation_set)(VornMainWindow *window, gpointer compilation);
+    void (*vorn_compilation_unset)(VornMainWindow *window);
 };
 
 /* The smallest size of a main window, in pixels. */
@@ -31,6 +33,27 @@ struct _VornMainWindowClass {
 GType MainWindow_GetType(void);
 /* A new main window, not shown yet, already in the main window list. */
 GtkWidget *MainWindow_New(void);
+
+/*
+ * The window's compilation. Signals (run-first, action):
+ *   "vorn_compilation_set"    (pointer)  a compilation was set, or changed in a
+ *                                        way that whoever follows it must see
+ *   "vorn_compilation_unset"  ()         the compilation was removed
+ */
+
+/* Shows `compilation` (one reference kept): the title follows its name and
+ * its burns take the window's place while they run. 0, changing nothing, for
+ * a wrong argument or when the window shows a compilation already; else 1. */
+gint MainWindow_SetActiveCompilation(GtkWidget *window, gpointer compilation);
+/* Removes the compilation, asking first whether to save it when it has
+ * unsaved changes (and the settings ask for that). 0 when there is none;
+ * else 1, also when the user keeps it (Cancel, or a save that did not
+ * complete). */
+gint MainWindow_UnsetActiveCompilation(GtkWidget *window);
+/* Emits "vorn_compilation_set" again with the current compilation. */
+void MainWindow_ActiveCompilationUpdated(GtkWidget *window);
+/* The compilation shown, borrowed, or NULL. */
+gpointer MainWindow_GetActiveCompilation(GtkWidget *window);
 
 /* The title shows a specific text (the burn's phase, for example) before the
  * compilation name: "<text> - [<name>]", or with a percent
