@@ -323,6 +323,7 @@ static void burn_process_result_dialog_dispose(GObject *object)
     p->activeOption = nullptr;
     if (p->unregisterWindow) {
         GtkWidget *window = p->unregisterWindow;
+        g_object_remove_weak_pointer(G_OBJECT(window), reinterpret_cast<gpointer *>(&p->unregisterWindow));
         p->unregisterWindow = nullptr;
         if (auto unset = hooks().unsetActiveCompilation)
             unset(window);
@@ -546,8 +547,15 @@ void BurnProcessResultDialog_SetCompilation(GtkWidget *dialog, gpointer compilat
 
 void BurnProcessResultDialog_UnregisterCompilationAtEnd(GtkWidget *dialog, GtkWidget *mainWindow)
 {
-    if (IS_VORN_BURN_PROCESS_RESULT_DIALOG(dialog))
-        priv(dialog)->unregisterWindow = mainWindow;
+    if (!IS_VORN_BURN_PROCESS_RESULT_DIALOG(dialog) || !GTK_IS_WIDGET(mainWindow))
+        return;
+    // The window may go first (closed while the dialog is open): then there
+    // is nothing to unset.
+    Private *p = priv(dialog);
+    if (p->unregisterWindow)
+        g_object_remove_weak_pointer(G_OBJECT(p->unregisterWindow), reinterpret_cast<gpointer *>(&p->unregisterWindow));
+    p->unregisterWindow = mainWindow;
+    g_object_add_weak_pointer(G_OBJECT(mainWindow), reinterpret_cast<gpointer *>(&p->unregisterWindow));
 }
 
 void BurnProcessResultDialog_SetHooks(const BurnProcessResultDialogHooks *newHooks)

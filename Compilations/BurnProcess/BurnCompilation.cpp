@@ -124,13 +124,26 @@ void burnAgain(gpointer compilation, const VornDeviceEntry *writer, GtkWidget *p
     BurnCompilation_StartBurnProcess(compilation, writer, parent);
 }
 
+void unsetActiveCompilation(GtkWidget *mainWindow)
+{
+    MainWindow_UnsetActiveCompilation(mainWindow);
+}
+
+// A disc copy or an image file is only there to be burned: refused, it
+// leaves the window.
+bool leavesWindowWhenRefused(gpointer compilation)
+{
+    const gint32 type = VORN_COMPILATION(compilation)->type;
+    return type == COMPILATION_TYPE_IMAGE_FILE || type == COMPILATION_TYPE_DISC_COPY;
+}
+
 }  // namespace
 
 gint BurnCompilation_StartBurnProcess(gpointer compilation, const VornDeviceEntry *recorder, GtkWidget *mainWindow)
 {
     if (!IS_VORN_COMPILATION(compilation))
         return BURN_PROCESS_FAILED;
-    static const BurnProcessResultDialogHooks resultHooks{isSingleSession, burnAgain, nullptr};
+    static const BurnProcessResultDialogHooks resultHooks{isSingleSession, burnAgain, unsetActiveCompilation};
     BurnProcessResultDialog_SetHooks(&resultHooks);
     BurnProcess_SetAbortButtonLookup(
         [](GtkWidget *widget) -> gpointer { return BurnProcessWidget_GetAbortButton(widget); });
@@ -141,5 +154,9 @@ gint BurnCompilation_StartBurnProcess(gpointer compilation, const VornDeviceEntr
     hooks.started = started;
     hooks.burnReturned = burnReturned;
     hooks.showResult = showResult;
-    return BurnProcess_Start(VORN_COMPILATION(compilation), recorder, mainWindow, &hooks);
+    const gint started = BurnProcess_Start(VORN_COMPILATION(compilation), recorder, mainWindow, &hooks);
+    if (started == BURN_PROCESS_REFUSED_BY_CHECK && leavesWindowWhenRefused(compilation) &&
+        MainWindow_GetActiveCompilation(mainWindow) == compilation)
+        MainWindow_UnsetActiveCompilation(mainWindow);
+    return started;
 }
