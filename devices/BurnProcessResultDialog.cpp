@@ -301,8 +301,10 @@ void onShow(GtkWidget *dialog, gpointer) noexcept
     request.title = gtk_window_get_title(GTK_WINDOW(dialog)) ? gtk_window_get_title(GTK_WINDOW(dialog)) : "";
     request.heading = p->title;
     request.text = p->message;
-    if (p->adviseSavingLog && !p->log.empty())
-        request.text += "\n" + std::string(_("<b>It is recommended to save the log.</b>"));
+    if (p->adviseSavingLog && !p->log.empty()) {
+        request.text += '\n';
+        request.text += _("<b>It is recommended to save the log.</b>");
+    }
     request.buttons = {{vorn::dialogs::response::Ok, _("OK")}};
     vorn::dialogs::noteShown(request);
 }

@@ -229,8 +229,11 @@ int editDrive(const std::string &file, const std::string &drive, const char *dis
     }
     gsize length = 0;
     gchar *data = g_key_file_to_data(keys.get(), &length, nullptr);
-    std::string tmp = fs::path(file).parent_path() / ("." + fs::path(file).filename().string() +
-                                                      ".tmp-" + std::to_string(::getpid()));
+    std::string tmpName = ".";
+    tmpName += fs::path(file).filename().string();
+    tmpName += ".tmp-";
+    tmpName += std::to_string(::getpid());
+    std::string tmp = fs::path(file).parent_path() / tmpName;
     gboolean ok = g_file_set_contents(tmp.c_str(), data, gssize(length), &error);
     g_free(data);
     if (!ok) {
