@@ -274,6 +274,7 @@ void VornDataCompilation::forget(Item &top)
         if (item.dir) {
             uncountLayout(&item);
             dirtyLayout_.erase(&item);
+            relocated_.erase(&item);
         }
         item.owner = nullptr;
     });
@@ -467,8 +468,15 @@ bool VornDataCompilation::move(Item *item, Item *dest)
     for (int s = 0; s < 3; ++s)
         if (auto *user = item->userName(static_cast<NameSet>(s)); user && lookup(dest, **user, s + 1))
             return false;
+    const std::uint32_t oldLevel = levelOf(item->parent);
     auto owned = detach(item);
     attach(dest, std::move(owned));
+    // A folder's layout depends on its level when deep folders relocate.
+    if (item->dir && !settings.deeperThan8 && levelOf(dest) != oldLevel)
+        forEach(*item, [this](Item &i) {
+            if (i.dir)
+                markLayoutDirty(&i);
+        });
     return true;
 }
 
@@ -843,14 +851,99 @@ void VornDataCompilation::layoutEntries(Item *dir, std::vector<LayoutEntry> &ent
         for (std::size_t i = 0; i < entries.size(); ++i)
             entries[i].joliet = jolietNames[i];
     }
+    if (settings.deeperThan8)
+        return;
+    if (relocatedAtLevel(levelOf(dir) + 1))
+        for (LayoutEntry &e : entries)
+            if (e.isDirectory)
+                e.relocation = Relocation::kPlaceholder;
+    if (dir == root_.get() && !relocated_.empty()) {
+        // "RR_MOVED", or its first free numbered form when the root holds
+        // that name already.
+        const Candidate candidate{"RR_MOVED", ""};
+        unsigned n = 0;
+        std::string name = composeName(primary, candidate, 0, rules);
+        auto taken = [&](const std::string &id) {
+            return std::any_of(entries.begin(), entries.end(), [&](const LayoutEntry &e) { return e.primary == id; });
+        };
+        while (taken(name))
+            name = composeName(primary, candidate, ++n, rules);
+        relocation_.folderName = std::move(name);
+        LayoutEntry e;
+        e.primary = e.visible = e.joliet = relocation_.folderName;
+        e.isDirectory = true;
+        e.relocation = Relocation::kMovedFolder;
+        entries.push_back(e);
+    }
 }
 
-void VornDataCompilation::layoutDirectory(Item *dir, DirectoryLayout &out)
+std::uint32_t VornDataCompilation::levelOf(const Item *dir)
+{
+    std::uint32_t level = 1;
+    for (const Item *up = dir->parent; up; up = up->parent)
+        ++level;
+    return level;
+}
+
+void VornDataCompilation::relocationEntries(std::vector<LayoutEntry> &entries) const
+{
+    entries.clear();
+    for (const auto &[item, name] : relocation_.moved) {
+        LayoutEntry e;
+        e.primary = name;
+        e.visible = e.joliet = item->name(kVisible);
+        e.isDirectory = true;
+        e.relocation = Relocation::kMoved;
+        e.item = item;
+        entries.push_back(e);
+    }
+}
+
+// The relocation folder holds the relocated folders under their primary
+// names, numbered with "~n" where two of them share one; taken in name
+// order, then creation order.
+void VornDataCompilation::layoutRelocation(std::vector<Item *> moved, RelocationPlan &out)
+{
+    const NameSet primary = settings.primaryNameSet();
+    const NameRules rules = settings.nameRules();
+    for (Item *item : moved) {
+        ensureNames(item->parent, primary);
+        ensureNames(item->parent, kVisible);
+    }
+    std::sort(moved.begin(), moved.end(), [&](const Item *a, const Item *b) {
+        if (int c = a->name(primary).compare(b->name(primary)))
+            return c < 0;
+        return a->serial < b->serial;
+    });
+    out.moved.clear();
+    std::unordered_set<std::string> taken;
+    for (Item *item : moved) {
+        std::string name = item->name(primary);
+        const Candidate candidate{name, ""};
+        for (unsigned n = 1; taken.count(name); ++n)
+            name = composeName(primary, candidate, n, rules);
+        taken.insert(name);
+        out.moved.emplace_back(item, std::move(name));
+    }
+    std::vector<LayoutEntry> entries;
+    for (const auto &[item, name] : out.moved) {
+        LayoutEntry e;
+        e.primary = name;
+        e.visible = e.joliet = item->name(kVisible);
+        e.isDirectory = true;
+        e.relocation = Relocation::kMoved;
+        e.item = item;
+        entries.push_back(e);
+    }
+    out.layout = vorn::engine::data::layoutDirectory(entries, false, settings.layoutSettings(), false, true);
+}
+
+void VornDataCompilation::layoutDirectory(Item *dir, DirectoryLayout &out, bool relocated)
 {
     std::vector<LayoutEntry> entries;
     std::vector<std::string> jolietNames;
     layoutEntries(dir, entries, jolietNames);
-    out = vorn::engine::data::layoutDirectory(entries, dir == root_.get(), settings.layoutSettings());
+    out = vorn::engine::data::layoutDirectory(entries, dir == root_.get(), settings.layoutSettings(), relocated);
 }
 
 void VornDataCompilation::uncountLayout(Item *dir)
@@ -870,7 +963,14 @@ void VornDataCompilation::applyLayout(Item *dir)
 {
     uncountLayout(dir);
     Directory &d = *dir->dir;
-    layoutDirectory(dir, d.layout);
+    const bool relocated = !settings.deeperThan8 && relocatedAtLevel(levelOf(dir));
+    if (relocated)
+        relocated_.insert(dir);
+    else
+        relocated_.erase(dir);
+    layoutDirectory(dir, d.layout, relocated);
+    if (dir == root_.get())
+        rootListsRelocation_ = relocating();
     for (int v = 0; v < kVolumes; ++v) {
         extentBlocks_ += d.layout.extentBlocks[v];
         pathTableBytes_[v] += d.layout.childPathTableBytes[v];
@@ -891,9 +991,26 @@ std::uint64_t VornDataCompilation::overheadBlocks()
             applyLayout(dir);
         dirtyLayout_.clear();
     }
+    // Whether the root lists the relocation folder is known once every
+    // folder has its level.
+    if (rootListsRelocation_ != relocating()) {
+        applyLayout(root_.get());
+        dirtyLayout_.clear();
+    }
+    std::uint64_t extents = extentBlocks_, continuation = continuationBlocks_;
+    std::uint64_t pathTables[kVolumes];
+    std::copy(std::begin(pathTableBytes_), std::end(pathTableBytes_), pathTables);
+    relocation_.moved.clear();
+    relocation_.layout = {};
+    if (relocating()) {
+        layoutRelocation(std::vector<Item *>(relocated_.begin(), relocated_.end()), relocation_);
+        dirtyLayout_.clear();
+        extents += relocation_.layout.extentBlocks[kPrimary];
+        continuation += relocation_.layout.continuationBlocks;
+        pathTables[kPrimary] += relocation_.layout.childPathTableBytes[kPrimary];
+    }
     // The boot catalog and image count as structure: they are no file.
-    return vorn::engine::data::overheadBlocks(extentBlocks_, continuationBlocks_, pathTableBytes_,
-                                              settings.layoutSettings()) +
+    return vorn::engine::data::overheadBlocks(extents, continuation, pathTables, settings.layoutSettings()) +
            vorn::engine::iso::bootBlocks(settings);
 }
 
@@ -934,11 +1051,23 @@ std::uint64_t VornDataCompilation::recountOverheadBlocks()
 {
     std::uint64_t extents = 0, continuation = 0;
     std::uint64_t pathTables[kVolumes] = {};
+    std::vector<Item *> moved;
+    forEach(*root_, [&](Item &item) {
+        if (item.dir && !settings.deeperThan8 && relocatedAtLevel(levelOf(&item)))
+            moved.push_back(&item);
+    });
+    if (!moved.empty()) {
+        RelocationPlan r;
+        layoutRelocation(moved, r);
+        extents += r.layout.extentBlocks[kPrimary];
+        continuation += r.layout.continuationBlocks;
+        pathTables[kPrimary] += r.layout.childPathTableBytes[kPrimary];
+    }
     forEach(*root_, [&](Item &item) {
         if (!item.dir)
             return;
         DirectoryLayout layout;
-        layoutDirectory(&item, layout);
+        layoutDirectory(&item, layout, !settings.deeperThan8 && relocatedAtLevel(levelOf(&item)));
         for (int v = 0; v < kVolumes; ++v) {
             extents += layout.extentBlocks[v];
             pathTables[v] += layout.childPathTableBytes[v];

@@ -205,9 +205,27 @@ struct VornDataCompilation {
 
     // The children of `dir` as the image layout sees them, in no particular
     // order. Joliet names that differ from the visible ones are kept in
-    // `jolietNames`, which must outlive `entries`.
+    // `jolietNames`, which must outlive `entries`. Folders relocated out of
+    // `dir` are marked; the root lists the relocation folder as well.
     void layoutEntries(Item *dir, std::vector<vorn::engine::data::LayoutEntry> &entries,
                        std::vector<std::string> &jolietNames);
+
+    // Relocation of folders deeper than 8 levels in the primary volume,
+    // as the last size query found it (see relocatedAtLevel).
+    struct RelocationPlan {
+        std::string folderName;  // the relocation folder's name in the root
+        // The relocated folders with their names in the relocation folder,
+        // in name order, and that folder's layout.
+        std::vector<std::pair<Item *, std::string>> moved;
+        vorn::engine::data::DirectoryLayout layout;
+    };
+    const RelocationPlan &relocation() const { return relocation_; }
+    // The relocation folder's entries, from relocation().
+    void relocationEntries(std::vector<vorn::engine::data::LayoutEntry> &entries) const;
+    // The level of a folder in the tree; the root is level 1.
+    static std::uint32_t levelOf(const Item *dir);
+    // The highest serial number given to an item so far.
+    std::uint32_t lastSerial() const { return serial_; }
 
     // Test support: a full recount of what the accounting keeps.
     Totals recountTotals() const;
@@ -226,7 +244,9 @@ private:
     void ensureListing(Item *dir);
     void compact(Item *dir);
     void markLayoutDirty(Item *dir);
-    void layoutDirectory(Item *dir, vorn::engine::data::DirectoryLayout &out);
+    void layoutDirectory(Item *dir, vorn::engine::data::DirectoryLayout &out, bool relocated);
+    bool relocating() const { return !settings.deeperThan8 && !relocated_.empty(); }
+    void layoutRelocation(std::vector<Item *> moved, RelocationPlan &out);
     void applyLayout(Item *dir);
     void uncountLayout(Item *dir);
     std::shared_ptr<const std::string> internFolder(std::string_view folder);
@@ -238,6 +258,9 @@ private:
     std::uint32_t layoutGen_ = 1;
     std::uint32_t serial_ = 0;
     std::unordered_set<Item *> dirtyLayout_;
+    std::unordered_set<Item *> relocated_;  // folders at a relocated level, as last laid out
+    bool rootListsRelocation_ = false;      // the root's layout holds the relocation folder
+    RelocationPlan relocation_;
     std::uint64_t extentBlocks_ = 0, continuationBlocks_ = 0;
     std::uint64_t pathTableBytes_[vorn::engine::data::kVolumes] = {};
     std::unordered_map<std::string, std::weak_ptr<const std::string>> folders_;

@@ -21,11 +21,13 @@ std::uint32_t rockRidgeNameBytes(std::size_t nameBytes)
     return static_cast<std::uint32_t>(entries * kRripNmHeaderBytes + nameBytes);
 }
 
-std::uint32_t rockRidgeSymlinkBytes(std::string_view target)
+namespace {
+
+// The sizes of the SL entries of a link target: component records (flags,
+// length, content) packed into entries of at most 250 bytes of payload; a
+// long component is split into pieces flagged as continued.
+void symlinkEntries(std::string_view target, std::vector<std::uint32_t> &out)
 {
-    // Component records (flags, length, content) packed into SL entries of
-    // at most 250 bytes of payload; a long component is split into pieces
-    // flagged as continued.
     constexpr std::size_t kMaxComponent = kSuspMaxPayload - 2;
     std::vector<std::size_t> records;
     if (!target.empty() && target.front() == '/')
@@ -47,18 +49,66 @@ std::uint32_t rockRidgeSymlinkBytes(std::string_view target)
         }
         start = slash + 1;
     }
-    std::size_t bytes = 0, payload = kSuspMaxPayload;
+    std::size_t payload = kSuspMaxPayload;
     for (std::size_t r : records) {
         if (payload + r > kSuspMaxPayload) {
-            bytes += 5;
+            out.push_back(5);
             payload = 0;
         }
         payload += r;
-        bytes += r;
+        out.back() += static_cast<std::uint32_t>(r);
     }
     if (records.empty())
-        bytes = 5;
-    return static_cast<std::uint32_t>(bytes);
+        out.push_back(5);
+}
+
+}  // namespace
+
+std::uint32_t rockRidgeSymlinkBytes(std::string_view target)
+{
+    std::vector<std::uint32_t> entries;
+    symlinkEntries(target, entries);
+    std::uint32_t bytes = 0;
+    for (std::uint32_t e : entries)
+        bytes += e;
+    return bytes;
+}
+
+void rockRidgeMovableEntries(const LayoutEntry &e, std::vector<std::uint32_t> &out)
+{
+    out.clear();
+    std::size_t left = e.visible.size();
+    do {
+        const std::size_t piece = std::min<std::size_t>(left, kSuspMaxPayload);
+        out.push_back(static_cast<std::uint32_t>(kRripNmHeaderBytes + piece));
+        left -= piece;
+    } while (left > 0);
+    if (!e.linkTarget.empty())
+        symlinkEntries(e.linkTarget, out);
+}
+
+std::vector<std::size_t> continuationAreas(const std::vector<std::uint32_t> &entryBytes)
+{
+    std::uint64_t left = 0;
+    for (std::uint32_t b : entryBytes)
+        left += b;
+    std::vector<std::size_t> areas;
+    for (std::size_t i = 0; i < entryBytes.size();) {
+        if (left <= kBlockBytes) {
+            areas.push_back(entryBytes.size() - i);
+            break;
+        }
+        std::uint32_t used = 0;
+        std::size_t n = 0;
+        while (i < entryBytes.size() && used + entryBytes[i] + kSuspCeBytes <= kBlockBytes) {
+            used += entryBytes[i];
+            left -= entryBytes[i];
+            ++i;
+            ++n;
+        }
+        areas.push_back(n);
+    }
+    return areas;
 }
 
 void RecordPacker::add(std::uint32_t recordBytes)
@@ -74,21 +124,24 @@ void ContinuationPacker::add(std::uint32_t spilledBytes)
 {
     if (spilledBytes == 0)
         return;
-    if (spilledBytes > kBlockBytes) {
-        if (used_) {
-            ++full_;
-            used_ = 0;
-        }
-        constexpr std::uint32_t kPerBlock = kBlockBytes - kSuspCeBytes;
-        full_ += (spilledBytes - 1) / kPerBlock;
-        used_ = (spilledBytes - 1) % kPerBlock + 1;
-        return;
-    }
     if (used_ + spilledBytes > kBlockBytes) {
         ++full_;
         used_ = 0;
     }
     used_ += spilledBytes;
+}
+
+void ContinuationPacker::addChained(const std::vector<std::uint32_t> &entryBytes)
+{
+    if (used_) {
+        ++full_;
+        used_ = 0;
+    }
+    const std::vector<std::size_t> areas = continuationAreas(entryBytes);
+    full_ += areas.size() - 1;
+    std::size_t first = entryBytes.size() - areas.back();
+    for (std::size_t i = first; i < entryBytes.size(); ++i)
+        used_ += entryBytes[i];
 }
 
 namespace {
@@ -168,6 +221,9 @@ RecordSize entryRecordSize(Volume v, const LayoutEntry &e, const LayoutSettings 
 {
     const std::uint32_t xa = s.modeXa ? kXaBytes : 0;
     const bool version = s.versionSuffix && !e.isDirectory;
+    const bool primaryOnly = e.relocation == Relocation::kMoved || e.relocation == Relocation::kMovedFolder;
+    if (v != kPrimary && primaryOnly)
+        return {0, 0};
     switch (v) {
     case kJoliet:
         return {directoryRecordBytes(2 * utf16Units(e.joliet) + (version ? 4 : 0), xa), 0};
@@ -179,8 +235,11 @@ RecordSize entryRecordSize(Volume v, const LayoutEntry &e, const LayoutSettings 
     }
     const std::size_t idBytes = e.primary.size() + (version ? 2 : 0);
     if (!s.rockRidge)
-        return {directoryRecordBytes(idBytes, xa), 0};
-    const std::uint32_t fixed = xa + kRripPxBytes + kRripTfBytes;
+        return {e.relocation == Relocation::kPlaceholder ? 0 : directoryRecordBytes(idBytes, xa), 0};
+    const std::uint32_t fixed = xa + kRripPxBytes + kRripTfBytes +
+                                (e.relocation == Relocation::kPlaceholder ? kRripClBytes
+                                 : primaryOnly                            ? kRripReBytes
+                                                                          : 0);
     const std::uint32_t movable = rockRidgeNameBytes(e.visible.size()) +
                                   (e.linkTarget.empty() ? 0 : rockRidgeSymlinkBytes(e.linkTarget));
     const std::uint32_t whole = directoryRecordBytes(idBytes, fixed + movable);
@@ -189,24 +248,27 @@ RecordSize entryRecordSize(Volume v, const LayoutEntry &e, const LayoutSettings 
     return {directoryRecordBytes(idBytes, fixed + kSuspCeBytes), movable};
 }
 
-std::uint32_t dotRecordBytes(Volume v, bool dot, bool isRoot, const LayoutSettings &s)
+std::uint32_t dotRecordBytes(Volume v, bool dot, bool isRoot, const LayoutSettings &s, bool relocated)
 {
     std::uint32_t su = s.modeXa ? kXaBytes : 0;
     if (v == kPrimary && s.rockRidge) {
         su += kRripPxBytes + kRripTfBytes;
         if (dot && isRoot)
             su += kSuspSpBytes + kSuspCeBytes;
+        if (!dot && relocated)
+            su += kRripPlBytes;
     }
     return directoryRecordBytes(1, su);
 }
 
 DirectoryLayout layoutDirectory(std::vector<LayoutEntry> &entries, bool isRoot,
-                                const LayoutSettings &s)
+                                const LayoutSettings &s, bool relocated, bool primaryOnly)
 {
     DirectoryLayout out;
+    std::vector<std::uint32_t> spilled;
     for (int vi = 0; vi < kVolumes; ++vi) {
         const auto v = static_cast<Volume>(vi);
-        if ((v == kJoliet && !s.joliet) || (v == kIso1999 && !s.iso1999))
+        if ((v == kJoliet && !s.joliet) || (v == kIso1999 && !s.iso1999) || (v != kPrimary && primaryOnly))
             continue;
         switch (v) {
         case kPrimary:
@@ -224,16 +286,23 @@ DirectoryLayout layoutDirectory(std::vector<LayoutEntry> &entries, bool isRoot,
         }
         RecordPacker records;
         records.add(dotRecordBytes(v, true, isRoot, s));
-        records.add(dotRecordBytes(v, false, isRoot, s));
+        records.add(dotRecordBytes(v, false, isRoot, s, relocated));
         ContinuationPacker continuation;
         if (v == kPrimary && s.rockRidge && isRoot)
             continuation.add(kSuspErBytes);
         std::uint64_t pathTable = 0;
         for (const auto &e : entries) {
             const RecordSize size = entryRecordSize(v, e, s);
+            if (size.recordBytes == 0)
+                continue;  // not in this volume
             records.add(size.recordBytes);
-            continuation.add(size.spilledBytes);
-            if (e.isDirectory) {
+            if (size.spilledBytes > kBlockBytes) {
+                rockRidgeMovableEntries(e, spilled);
+                continuation.addChained(spilled);
+            } else {
+                continuation.add(size.spilledBytes);
+            }
+            if (e.isDirectory && !(v == kPrimary && e.relocation == Relocation::kPlaceholder)) {
                 const std::size_t idBytes = v == kPrimary  ? e.primary.size()
                                             : v == kJoliet ? 2 * utf16Units(e.joliet)
                                                            : e.visible.size();

@@ -41,6 +41,26 @@ constexpr std::uint32_t kRripTfBytes = 26;   // TF with modify, access and attri
 constexpr std::uint32_t kRripNmHeaderBytes = 5;
 constexpr std::uint32_t kSuspMaxPayload = 250;  // an entry is at most 255 bytes
 constexpr std::uint32_t kSuspErBytes = 237;  // ER naming RRIP_1991A, in the root's continuation area
+constexpr std::uint32_t kRripClBytes = 12;   // CL, in the placeholder of a relocated folder
+constexpr std::uint32_t kRripPlBytes = 12;   // PL, in the ".." record of a relocated folder
+constexpr std::uint32_t kRripReBytes = 4;    // RE, on records the relocation folder holds
+
+// Folders deeper than 8 levels, unless the compilation allows them, move in
+// the primary volume into a relocation folder in the root (level 2), so a
+// relocated folder sits at level 3. Counting the real tree with the root as
+// level 1, that happens to folders at levels 9, 15, 21 and so on.
+inline bool relocatedAtLevel(std::uint32_t level)
+{
+    return level >= 9 && (level - 9) % 6 == 0;
+}
+
+// What relocation makes of a record in the primary volume.
+enum class Relocation : std::uint8_t {
+    kNone,
+    kPlaceholder,  // a relocated folder in its real parent: with Rock Ridge a file record with CL, else none
+    kMoved,        // a relocated folder in the relocation folder, with RE
+    kMovedFolder,  // the relocation folder in the root, with RE; in no other volume
+};
 
 struct LayoutSettings {
     bool joliet = false;
@@ -72,6 +92,12 @@ std::uint32_t rockRidgeNameBytes(std::size_t nameBytes);
 // Bytes of the SL entries carrying a symbolic link's target.
 std::uint32_t rockRidgeSymlinkBytes(std::string_view target);
 
+// How the spilled entries of one record spread over continuation areas: the
+// number of entries in each area. One area when they fit a block; otherwise
+// every area but the last fills one block and ends with a CE entry pointing
+// to the next area, at the start of the next block.
+std::vector<std::size_t> continuationAreas(const std::vector<std::uint32_t> &entryBytes);
+
 // Records in one block never cross into the next: a record that does not
 // fit in what is left of a block starts the next one.
 class RecordPacker {
@@ -87,10 +113,11 @@ private:
 
 // Continuation areas: the spilled System Use entries of one record stay in
 // one block when they fit a block; longer ones take fresh blocks chained by
-// CE entries.
+// CE entries (addChained, with the sizes of the entries).
 class ContinuationPacker {
 public:
     void add(std::uint32_t spilledBytes);
+    void addChained(const std::vector<std::uint32_t> &entryBytes);
     std::uint64_t blocks() const { return used_ ? full_ + 1 : full_; }
 
 private:
@@ -115,8 +142,13 @@ struct LayoutEntry {
     std::string_view joliet;   // Joliet identifier
     std::string_view linkTarget;  // non-empty for a symbolic link
     bool isDirectory = false;
+    Relocation relocation = Relocation::kNone;
     const ::VornDataCompilationItem *item = nullptr;  // the writer's way back to the item
 };
+
+// The sizes of the NM and SL entries of a record, in order: what moves to a
+// continuation area when the record cannot hold it.
+void rockRidgeMovableEntries(const LayoutEntry &e, std::vector<std::uint32_t> &out);
 
 // Bytes of one entry's record in a volume, and for the primary volume with
 // Rock Ridge the System Use bytes spilled to the continuation area.
@@ -125,8 +157,10 @@ struct RecordSize {
     std::uint32_t spilledBytes;
 };
 RecordSize entryRecordSize(Volume v, const LayoutEntry &e, const LayoutSettings &s);
-// The "." (dot = true) or ".." record of a directory in a volume.
-std::uint32_t dotRecordBytes(Volume v, bool dot, bool isRoot, const LayoutSettings &s);
+// The "." (dot = true) or ".." record of a directory in a volume; the ".."
+// of a relocated folder carries PL in the primary volume.
+std::uint32_t dotRecordBytes(Volume v, bool dot, bool isRoot, const LayoutSettings &s,
+                             bool relocated = false);
 
 // What one directory contributes to the image, apart from its own path table
 // record (which its parent's layout accounts for, since it depends on the
@@ -138,9 +172,12 @@ struct DirectoryLayout {
     std::uint64_t childPathTableBytes[kVolumes] = {};
 };
 
-// Lays out one directory. `entries` is reordered.
+// Lays out one directory. `entries` is reordered. `relocated`: the folder
+// is relocated in the primary volume; `primaryOnly`: the folder exists in
+// the primary volume alone (the relocation folder).
 DirectoryLayout layoutDirectory(std::vector<LayoutEntry> &entries, bool isRoot,
-                                const LayoutSettings &s);
+                                const LayoutSettings &s, bool relocated = false,
+                                bool primaryOnly = false);
 
 // The path table record of the root, per volume.
 constexpr std::uint32_t kRootPathTableBytes = 10;

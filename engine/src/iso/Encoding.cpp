@@ -225,6 +225,23 @@ void appendCe(std::string &out, std::uint32_t block, std::uint32_t offset, std::
     both32(out, length);
 }
 
+void appendCl(std::string &out, std::uint32_t block)
+{
+    header(out, 'C', 'L', data::kRripClBytes);
+    both32(out, block);
+}
+
+void appendPl(std::string &out, std::uint32_t block)
+{
+    header(out, 'P', 'L', data::kRripPlBytes);
+    both32(out, block);
+}
+
+void appendRe(std::string &out)
+{
+    header(out, 'R', 'E', data::kRripReBytes);
+}
+
 void appendEr(std::string &out)
 {
     constexpr std::string_view id = "RRIP_1991A";

@@ -69,6 +69,12 @@ void appendSp(std::string &out, std::uint8_t skip);
 // PD, padding of `bytes` bytes (at least 4).
 void appendPd(std::string &out, std::size_t bytes);
 void appendCe(std::string &out, std::uint32_t block, std::uint32_t offset, std::uint32_t length);
+// Relocation of deep folders: CL in the placeholder (the relocated folder's
+// block), PL in the relocated folder's ".." (the real parent's block), RE
+// on the relocated folder's own record.
+void appendCl(std::string &out, std::uint32_t block);
+void appendPl(std::string &out, std::uint32_t block);
+void appendRe(std::string &out);
 void appendEr(std::string &out);
 // The CD-XA attributes of a record.
 void appendXa(std::string &out, bool directory);

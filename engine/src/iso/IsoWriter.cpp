@@ -12,6 +12,7 @@
 #include <cerrno>
 #include <cstring>
 #include <deque>
+#include <memory>
 #include <optional>
 #include <stdexcept>
 #include <unordered_map>
@@ -52,6 +53,11 @@ struct DirNode {
     std::uint32_t blocks[kVolumes] = {};
     std::uint32_t ceLba = 0, ceBlocks = 0;
     std::vector<std::uint32_t> children;  // folders only
+    // Relocation in the primary volume: the folder's parent there (the
+    // relocation folder for a relocated one) and its name in it.
+    std::uint32_t primaryParent = 0;
+    bool relocated = false;
+    std::string_view movedName;
 };
 
 bool volumeOn(Volume v, const LayoutSettings &s)
@@ -159,6 +165,14 @@ private:
     void directory(Output &out, Volume v, std::uint32_t k, std::vector<std::uint8_t> *continuation);
     void fileData(Output &out, const WriteOptions &options);
     std::string recordId(Volume v, const LayoutEntry &e) const;
+    std::string_view primaryName(std::uint32_t k) const
+    {
+        return dirs_[k].relocated ? dirs_[k].movedName : std::string_view(dirs_[k].item->name(primarySet_));
+    }
+    const DirectoryLayout &layoutOf(std::uint32_t k) const
+    {
+        return k == moved_ && moved_ ? c_.relocation().layout : dirs_[k].item->dir->layout;
+    }
     void putRecord(std::uint8_t *p, std::size_t len, std::uint32_t lba, std::uint64_t size,
                    std::int64_t date, bool directory, std::string_view id, std::string_view su) const;
 
@@ -181,6 +195,10 @@ private:
     std::uint64_t base_ = 0;
     std::optional<BootImage> boot_;
     std::uint32_t catalogLba_ = 0, bootLba_ = 0;
+    // The relocation folder of the primary volume (0: none), with an item
+    // of its own for its attributes.
+    std::uint32_t moved_ = 0;
+    std::unique_ptr<Item> movedItem_;
 };
 
 Writer::Times Writer::timesOf(const Item &item) const
@@ -226,15 +244,24 @@ void Writer::collect()
     dirs_.push_back(DirNode{});
     dirs_[0].item = c_.root();
     dirIndex_[c_.root()] = 0;
+    const auto &relocation = c_.relocation();
+    std::unordered_map<const Item *, std::string_view> movedNames;
+    for (const auto &[item, name] : relocation.moved)
+        movedNames.emplace(item, name);
+    std::vector<std::uint32_t> relocated;
     for (std::uint32_t k = 0; k < dirs_.size(); ++k) {
         Item *dir = dirs_[k].item;
         c_.firstEntry(dir);  // puts the folder in listing order: data follows it
         c_.layoutEntries(dir, entries, jolietCut);
         for (const LayoutEntry &e : entries) {
+            if (e.relocation == Relocation::kMovedFolder)
+                continue;  // added below
             auto *item = const_cast<Item *>(e.item);
             const std::size_t idBytes = e.primary.size() + (ls_.versionSuffix && !e.isDirectory ? 2 : 0);
             const std::size_t pathBytes = (k == 0 ? 0 : dirs_[k].primaryPathBytes + 1) + idBytes;
-            if (pathBytes > kMaxPrimaryPathBytes && !st_.moreThan255)
+            // Without Rock Ridge a relocated folder leaves no record behind.
+            const bool recorded = e.relocation != Relocation::kPlaceholder || ls_.rockRidge;
+            if (pathBytes > kMaxPrimaryPathBytes && !st_.moreThan255 && recorded)
                 throw WriteError("The path \"" + c_.fullPath(item, VORN_NAME_VISIBLE) + "\" is " +
                                  std::to_string(pathBytes) +
                                  " characters long in the ISO 9660 volume; paths longer than 255 "
@@ -244,7 +271,17 @@ void Writer::collect()
                 node.item = item;
                 node.parent = k;
                 node.level = dirs_[k].level + 1;
+                node.primaryParent = k;
                 node.primaryPathBytes = pathBytes;
+                if (e.relocation == Relocation::kPlaceholder) {
+                    const auto name = movedNames.find(item);
+                    if (name == movedNames.end())
+                        throw WriteError("Internal error: a deep folder was not relocated.");
+                    node.relocated = true;
+                    node.movedName = name->second;
+                    node.primaryPathBytes = relocation.folderName.size() + 1 + name->second.size();
+                    relocated.push_back(static_cast<std::uint32_t>(dirs_.size()));
+                }
                 if (e.joliet.data() != e.visible.data())
                     node.joliet = jolietNames_.emplace_back(e.joliet);
                 else
@@ -265,6 +302,32 @@ void Writer::collect()
             }
         }
     }
+    if (relocated.size() != relocation.moved.size())
+        throw WriteError("Internal error: the relocated folders differ from the size accounting.");
+    if (relocated.empty())
+        return;
+    // The relocation folder: in the root of the primary volume only, dated
+    // like the root, readable by everybody.
+    const Item &root = *c_.root();
+    movedItem_ = std::make_unique<Item>();
+    movedItem_->type = VORN_DATA_ITEM_DIRECTORY;
+    movedItem_->original = relocation.folderName;
+    movedItem_->autoNames[primarySet_] = relocation.folderName;
+    movedItem_->modified = root.modified;
+    movedItem_->accessed = root.accessed;
+    movedItem_->created = root.created;
+    movedItem_->serial = c_.lastSerial() + 1;
+    DirNode node;
+    node.item = movedItem_.get();
+    node.level = 2;
+    node.primaryPathBytes = relocation.folderName.size();
+    node.children = relocated;
+    node.subdirs = static_cast<std::uint32_t>(relocated.size());
+    moved_ = static_cast<std::uint32_t>(dirs_.size());
+    dirIndex_[movedItem_.get()] = moved_;
+    for (std::uint32_t k : relocated)
+        dirs_[k].primaryParent = moved_;
+    dirs_.push_back(std::move(node));
 }
 
 std::uint64_t Writer::plan()
@@ -285,8 +348,13 @@ std::uint64_t Writer::plan()
             DirNode &d = dirs_[order[i]];
             d.number[v] = static_cast<std::uint32_t>(i + 1);
             std::vector<std::uint32_t> kids = d.children;
+            if (v == kPrimary && moved_ && order[i] != moved_) {
+                std::erase_if(kids, [&](std::uint32_t k) { return dirs_[k].relocated; });
+                if (order[i] == 0)
+                    kids.push_back(moved_);
+            }
             auto key = [&](std::uint32_t k) -> std::string_view {
-                return v == kPrimary ? std::string_view(dirs_[k].item->name(primarySet_))
+                return v == kPrimary ? primaryName(k)
                        : v == kJoliet ? dirs_[k].joliet
                                       : std::string_view(dirs_[k].item->name(kVisible));
             };
@@ -316,14 +384,14 @@ std::uint64_t Writer::plan()
         for (std::uint32_t k : order_[v]) {
             DirNode &d = dirs_[k];
             d.lba[v] = static_cast<std::uint32_t>(next);
-            d.blocks[v] = static_cast<std::uint32_t>(d.item->dir->layout.extentBlocks[v]);
+            d.blocks[v] = static_cast<std::uint32_t>(layoutOf(k).extentBlocks[v]);
             next += d.blocks[v];
         }
     }
     for (std::uint32_t k : order_[kPrimary]) {
         DirNode &d = dirs_[k];
         d.ceLba = static_cast<std::uint32_t>(next);
-        d.ceBlocks = static_cast<std::uint32_t>(d.item->dir->layout.continuationBlocks);
+        d.ceBlocks = static_cast<std::uint32_t>(layoutOf(k).continuationBlocks);
         next += d.ceBlocks;
     }
     if (st_.bootable && !ls_.elTorito)
@@ -459,7 +527,7 @@ void Writer::pathTable(Output &out, Volume v, bool bigEndian)
         if (k == 0)
             id.assign(1, '\0');
         else if (v == kPrimary)
-            id = d.item->name(primarySet_);
+            id = primaryName(k);
         else if (v == kJoliet)
             id = utf16be(d.joliet);
         else
@@ -468,7 +536,7 @@ void Writer::pathTable(Output &out, Volume v, bool bigEndian)
         std::uint8_t *p = out.grow(len);
         std::memset(p, 0, len);
         p[0] = static_cast<std::uint8_t>(id.size());
-        const std::uint32_t parent = dirs_[d.parent].number[v];
+        const std::uint32_t parent = dirs_[v == kPrimary ? d.primaryParent : d.parent].number[v];
         if (bigEndian) {
             put32be(p + 2, d.lba[v]);
             put16be(p + 6, parent);
@@ -490,7 +558,10 @@ void Writer::directory(Output &out, Volume v, std::uint32_t k, std::vector<std::
     const bool isRoot = k == 0;
     std::vector<LayoutEntry> entries;
     std::vector<std::string> jolietCut;
-    c_.layoutEntries(d.item, entries, jolietCut);
+    if (moved_ && k == moved_)
+        c_.relocationEntries(entries);
+    else
+        c_.layoutEntries(d.item, entries, jolietCut);
     sortFor(v, entries);
 
     std::vector<std::uint8_t> extent(std::size_t{d.blocks[v]} * kBlockBytes);
@@ -505,22 +576,62 @@ void Writer::directory(Output &out, Volume v, std::uint32_t k, std::vector<std::
         pos += len;
         return at;
     };
-    auto spill = [&](const std::string &bytes) {
-        if (bytes.size() > kBlockBytes)
-            throw WriteError("A symbolic link target is too long for Rock Ridge.");
-        if (cePos % kBlockBytes + bytes.size() > kBlockBytes)
+    // Puts System Use entries into the continuation area; returns where the
+    // first area starts and its length. Entries of more than a block go to
+    // fresh blocks, each ending with a CE to the next.
+    auto spill = [&](const std::string &bytes) -> std::pair<std::size_t, std::size_t> {
+        if (bytes.size() <= kBlockBytes) {
+            if (cePos % kBlockBytes + bytes.size() > kBlockBytes)
+                cePos += kBlockBytes - cePos % kBlockBytes;
+            if (cePos + bytes.size() > ce.size())
+                throw WriteError("Internal error: a continuation area outgrew its plan.");
+            std::memcpy(ce.data() + cePos, bytes.data(), bytes.size());
+            const std::size_t at = cePos;
+            cePos += bytes.size();
+            return {at, bytes.size()};
+        }
+        std::vector<std::uint32_t> sizes;
+        for (std::size_t i = 0; i + 2 < bytes.size(); i += sizes.back())
+            sizes.push_back(static_cast<unsigned char>(bytes[i + 2]));
+        const std::vector<std::size_t> areas = continuationAreas(sizes);
+        std::vector<std::size_t> areaBytes;
+        for (std::size_t j = 0, e = 0; j < areas.size(); ++j) {
+            std::size_t n = j + 1 < areas.size() ? kSuspCeBytes : 0;
+            for (std::size_t i = 0; i < areas[j]; ++i)
+                n += sizes[e++];
+            areaBytes.push_back(n);
+        }
+        if (cePos % kBlockBytes)
             cePos += kBlockBytes - cePos % kBlockBytes;
-        if (cePos + bytes.size() > ce.size())
-            throw WriteError("Internal error: a continuation area outgrew its plan.");
-        std::memcpy(ce.data() + cePos, bytes.data(), bytes.size());
-        const std::size_t at = cePos;
-        cePos += bytes.size();
-        return at;
+        const std::size_t first = cePos;
+        std::size_t from = 0;
+        for (std::size_t j = 0; j < areas.size(); ++j) {
+            const bool last = j + 1 == areas.size();
+            const std::size_t payload = areaBytes[j] - (last ? 0 : kSuspCeBytes);
+            if (cePos + areaBytes[j] > ce.size())
+                throw WriteError("Internal error: a continuation area outgrew its plan.");
+            std::memcpy(ce.data() + cePos, bytes.data() + from, payload);
+            from += payload;
+            if (last) {
+                cePos += payload;
+            } else {
+                std::string next;
+                appendCe(next, d.ceLba + static_cast<std::uint32_t>(cePos / kBlockBytes) + 1, 0,
+                         static_cast<std::uint32_t>(areaBytes[j + 1]));
+                std::memcpy(ce.data() + cePos + payload, next.data(), next.size());
+                cePos += kBlockBytes;
+            }
+        }
+        return {first, areaBytes[0]};
     };
 
     // "." and "..".
     for (int dot = 1; dot >= 0; --dot) {
+        // Rock Ridge readers see the real parent; the record itself points
+        // to the parent in this volume (the relocation folder for a
+        // relocated folder in the primary one).
         const DirNode &target = dot ? d : dirs_[d.parent];
+        const DirNode &pointed = dot ? d : dirs_[v == kPrimary ? d.primaryParent : d.parent];
         // With Mode 2 XA every System Use field starts with the CD-XA
         // attributes, which the SP entry tells Rock Ridge readers to skip.
         // The root's "." record holds the SP itself at its first byte; its
@@ -539,35 +650,49 @@ void Writer::directory(Output &out, Volume v, std::uint32_t k, std::vector<std::
             const Times t = timesOf(*target.item);
             appendPx(su, modeOf(*target.item), linksOf(*target.item), target.item->serial);
             appendTf(su, t.modified, t.accessed, t.changed);
+            if (!dot && d.relocated)
+                appendPl(su, target.lba[kPrimary]);
             if (spHere) {
                 std::string er;
                 appendEr(er);
-                const std::size_t at = spill(er);
+                const std::size_t at = spill(er).first;
                 appendCe(su, d.ceLba + static_cast<std::uint32_t>(at / kBlockBytes),
                          static_cast<std::uint32_t>(at % kBlockBytes), static_cast<std::uint32_t>(er.size()));
                 if (ls_.modeXa)
                     appendPd(su, kSuspSpBytes);
             }
         }
-        const std::uint32_t len = dotRecordBytes(v, dot != 0, isRoot, ls_);
+        const std::uint32_t len = dotRecordBytes(v, dot != 0, isRoot, ls_, d.relocated);
         if (directoryRecordBytes(1, su.size()) != len)
             throw WriteError("Internal error: a folder record differs from its planned size.");
-        putRecord(extent.data() + place(len), len, target.lba[v],
-                  std::uint64_t{target.blocks[v]} * kBlockBytes, timesOf(*target.item).modified, true,
+        putRecord(extent.data() + place(len), len, pointed.lba[v],
+                  std::uint64_t{pointed.blocks[v]} * kBlockBytes, timesOf(*target.item).modified, true,
                   std::string_view(dot ? "\0" : "\1", 1), su);
     }
 
     for (const LayoutEntry &e : entries) {
-        const Item &item = *e.item;
+        if (v != kPrimary && e.relocation == Relocation::kMovedFolder)
+            continue;
+        // A relocated folder in its real parent: with Rock Ridge a file
+        // record whose CL leads to the folder, without it nothing.
+        const bool placeholder = v == kPrimary && e.relocation == Relocation::kPlaceholder;
+        if (placeholder && !rr)
+            continue;
+        const Item &item = e.relocation == Relocation::kMovedFolder ? *movedItem_ : *e.item;
+        const bool isDirectory = e.isDirectory && !placeholder;
         const std::string id = recordId(v, e);
         std::string su;
         if (ls_.modeXa)
-            appendXa(su, e.isDirectory);
+            appendXa(su, isDirectory);
         std::size_t spilledBytes = 0;
         if (rr) {
             const Times t = timesOf(item);
             appendPx(su, modeOf(item), linksOf(item), item.serial);
             appendTf(su, t.modified, t.accessed, t.changed);
+            if (placeholder)
+                appendCl(su, dirs_[dirIndex_.at(&item)].lba[kPrimary]);
+            else if (e.relocation != Relocation::kNone)
+                appendRe(su);  // reached through CL, or hidden (the relocation folder)
             std::string movable;
             appendNm(movable, e.visible);
             if (!e.linkTarget.empty())
@@ -575,10 +700,10 @@ void Writer::directory(Output &out, Volume v, std::uint32_t k, std::vector<std::
             if (directoryRecordBytes(id.size(), su.size() + movable.size()) <= kMaxRecordBytes) {
                 su += movable;
             } else {
-                const std::size_t at = spill(movable);
+                const auto [at, length] = spill(movable);
                 spilledBytes = movable.size();
                 appendCe(su, d.ceLba + static_cast<std::uint32_t>(at / kBlockBytes),
-                         static_cast<std::uint32_t>(at % kBlockBytes), static_cast<std::uint32_t>(movable.size()));
+                         static_cast<std::uint32_t>(at % kBlockBytes), static_cast<std::uint32_t>(length));
             }
         }
         const std::uint32_t len = directoryRecordBytes(id.size(), su.size());
@@ -587,7 +712,7 @@ void Writer::directory(Output &out, Volume v, std::uint32_t k, std::vector<std::
             throw WriteError("Internal error: a record differs from its planned size.");
         std::uint32_t lba = 0;
         std::uint64_t size = 0;
-        if (e.isDirectory) {
+        if (isDirectory) {
             const DirNode &child = dirs_[dirIndex_.at(&item)];
             lba = child.lba[v];
             size = std::uint64_t{child.blocks[v]} * kBlockBytes;
@@ -595,7 +720,7 @@ void Writer::directory(Output &out, Volume v, std::uint32_t k, std::vector<std::
             lba = item.extent;
             size = item.size;
         }
-        putRecord(extent.data() + place(len), len, lba, size, timesOf(item).modified, e.isDirectory, id, su);
+        putRecord(extent.data() + place(len), len, lba, size, timesOf(item).modified, isDirectory, id, su);
     }
 
     if (continuation) {

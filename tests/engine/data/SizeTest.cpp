@@ -161,6 +161,11 @@ TEST_F(SizeProperty, AccountingEqualsAFullRecountAfterRandomChanges)
         source("src" + std::to_string(i), sizes[i % 7]);
 
     auto *c = h();
+    // A chain of folders deep enough to be relocated twice, for the random
+    // steps to move, rename and delete.
+    auto *deep = root();
+    for (int level = 2; level <= 17; ++level)
+        deep = VornDataCompilation_CreateDirectory(c, deep, ("level " + std::to_string(level)).c_str(), nullptr, 0, 0, 0);
     for (int step = 0; step < 1500; ++step) {
         std::vector<VornDataCompilationItem *> all, dirs;
         collect(root(), all, dirs);
@@ -197,7 +202,7 @@ TEST_F(SizeProperty, AccountingEqualsAFullRecountAfterRandomChanges)
             VornDataCompilationItem_Destroy(copy);
         } else {
             const int v = static_cast<int>(pick(2));
-            switch (pick(8)) {
+            switch (pick(9)) {
             case 0: VornDataCompilation_SetJoliet(c, v); break;
             case 1: VornDataCompilation_SetRockRidge(c, v); break;
             case 2: VornDataCompilation_SetIsoLevel(c, v); break;
@@ -205,6 +210,7 @@ TEST_F(SizeProperty, AccountingEqualsAFullRecountAfterRandomChanges)
             case 4: VornDataCompilation_SetCharset(c, v); break;
             case 5: VornDataCompilation_SetIsoVersionAddition(c, v); break;
             case 6: VornDataCompilation_SetMode2XA(c, v); break;
+            case 7: VornDataCompilation_SetDeeperThan8(c, v); break;
             default: VornDataCompilation_SetRelaxJoliet(c, v); break;
             }
         }

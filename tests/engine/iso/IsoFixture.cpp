@@ -161,6 +161,52 @@ std::map<std::string, std::string> IsoFixture::expectTree(int kind, bool linksAs
     return out;
 }
 
+std::map<std::string, std::string> IsoFixture::relocate(const std::map<std::string, std::string> &tree,
+                                                        bool placeholders, const std::string &movedFolder,
+                                                        const std::map<std::string, std::string> &movedNames)
+{
+    // A folder moves when it would sit at level 9 (the root is level 1);
+    // in the relocation folder it is at level 3, so its own deep folders
+    // move again six levels further down.
+    auto moves = [](std::size_t level) { return level >= 9 && (level - 9) % 6 == 0; };
+    std::map<std::string, std::string> out;
+    for (const auto &[path, what] : tree) {
+        std::vector<std::string> parts;
+        for (std::size_t at = 1; at <= path.size();) {
+            const auto slash = std::min(path.find('/', at), path.size());
+            parts.push_back(path.substr(at, slash - at));
+            at = slash + 1;
+        }
+        const bool isFolder = what.rfind("d ", 0) == 0;
+        // The path of parts[0..count), parts[i] being at level i + 2 and
+        // the last one a folder when `folder` is set.
+        auto mapped = [&](std::size_t count, bool folder) {
+            std::size_t from = 0;
+            std::string p, real;
+            for (std::size_t i = 0; i < count; ++i) {
+                real += "/" + parts[i];
+                if (moves(i + 2) && (i + 1 < count || folder)) {
+                    from = i + 1;
+                    const auto renamed = movedNames.find(real);
+                    p = "/" + movedFolder + "/" + (renamed == movedNames.end() ? parts[i] : renamed->second);
+                }
+            }
+            for (std::size_t i = from; i < count; ++i)
+                p += "/" + parts[i];
+            return p;
+        };
+        out[mapped(parts.size(), isFolder)] = what;
+        if (isFolder && moves(parts.size() + 1) && placeholders)
+            out[mapped(parts.size() - 1, true) + "/" + parts.back()] = "f 0 " + fnv1a("");
+    }
+    for (const auto &[path, what] : out)
+        if (path.rfind("/" + movedFolder + "/", 0) == 0) {
+            out["/" + movedFolder] = "d 0 0";
+            break;
+        }
+    return out;
+}
+
 std::string IsoFixture::tool(std::vector<std::string> argv)
 {
     // The runner does not search PATH.

@@ -56,6 +56,15 @@ protected:
     // What that listing must be, from the compilation: names of `kind`.
     // Volumes without Rock Ridge hold links as empty files.
     std::map<std::string, std::string> expectTree(int kind, bool linksAsFiles = false);
+    // The primary volume's tree when folders deeper than 8 levels are
+    // relocated: a listing of the real tree (ISO names) with its deep
+    // folders under `movedFolder` in the root, leaving an empty file behind
+    // when `placeholders` (Rock Ridge) is set. A relocated folder keeps its
+    // name unless `movedNames` gives one for its path.
+    static std::map<std::string, std::string> relocate(const std::map<std::string, std::string> &tree,
+                                                       bool placeholders,
+                                                       const std::string &movedFolder = "RR_MOVED",
+                                                       const std::map<std::string, std::string> &movedNames = {});
 
     // Runs a tool and returns its standard output; fails the test when it
     // exits with an error.

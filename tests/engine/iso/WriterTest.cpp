@@ -1,13 +1,15 @@
 // The writer's own promises: random trees read back equal, sinks see the
 // same bytes whichever way file data travels, bad sources and cancels leave
 // nothing behind, file dates follow the date type, files up to 4 GiB - 1,
-// paths over 255 characters only when allowed.
+// paths over 255 characters only when allowed, deep folders relocated, long
+// link targets.
 #include "IsoFixture.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <random>
 #include <sstream>
 
@@ -237,6 +239,7 @@ TEST_F(WriterTest, PathsOver255CharactersOnlyWhenAllowed)
     ASSERT_EQ(std::string(VornDataCompilation_GetItemFullPath(h(), deepest, 2)), "/" + dir);
     ASSERT_EQ(std::string(VornDataCompilation_GetItemFullPath(h(), longFile, 2)), "/" + filePath);
     ASSERT_EQ(VornDataCompilation_GetMoreThan255Chars(h()), 0);
+    VornDataCompilation_SetDeeperThan8(h(), 1);  // the deepest folder stays where it is
 
     WriteResult r = planImage(*h());
     ASSERT_TRUE(r.ok) << r.error;
@@ -264,6 +267,175 @@ TEST_F(WriterTest, PathsOver255CharactersOnlyWhenAllowed)
         const auto tree = readTree((tmp_.path() / "256.iso").string(), "plain");
         EXPECT_EQ(tree.count("/" + filePath), 1u) << "the long path is missing from the image";
         EXPECT_EQ(tree, expectTree(VORN_NAME_ISO_LEVEL2, true));
+    }
+}
+
+// Deep folders in the primary volume: a chain of fourteen nested folders
+// (levels 2-15) with files at several depths, relocated twice; a second
+// branch whose level-9 folder has the same name; and a folder of the user's
+// that takes the relocation folder's usual name.
+TEST_F(WriterTest, DeepFoldersAreRelocatedInThePrimaryVolumeOnly)
+{
+    if (!haveReader() || !vorn::test::haveTool("isoinfo"))
+        GTEST_SKIP() << "the image library's reader or isoinfo is missing";
+    std::string chain;
+    for (int level = 2; level <= 15; ++level) {
+        chain += (chain.empty() ? "d" : "/d") + std::to_string(level);
+        if (level % 3 == 0 || level == 8 || level == 15)
+            file(chain + "/at" + std::to_string(level) + ".txt", "level " + std::to_string(level));
+    }
+    std::string branch;
+    for (int level = 2; level <= 8; ++level)
+        branch += (branch.empty() ? "b" : "/b") + std::to_string(level);
+    file(branch + "/d9/leaf.txt", "other branch");
+    file("rr_moved/mine.txt", "the user's own folder");
+    addSources();
+    VornDataCompilation_SetJoliet(h(), 1);
+    ASSERT_EQ(VornDataCompilation_GetDeeperThan8(h()), 0);
+
+    const std::string upper = [&] {
+        std::string u = chain;
+        for (auto &c : u)
+            c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+        return u;
+    }();
+    // The branch's D9 was created first and keeps its name.
+    const std::map<std::string, std::string> renamed{{"/" + upper.substr(0, upper.find("/D10")), "D9~1"}};
+
+    for (const auto &[rockRidge, modeXa] : {std::pair{1, 0}, std::pair{1, 1}, std::pair{0, 0}}) {
+        SCOPED_TRACE(std::string(rockRidge ? "with Rock Ridge" : "without Rock Ridge") + (modeXa ? ", Mode 2 XA" : ""));
+        VornDataCompilation_SetRockRidge(h(), rockRidge);
+        VornDataCompilation_SetMode2XA(h(), modeXa);
+        const std::string image = writeImage("deep" + std::to_string(rockRidge) + std::to_string(modeXa) + ".iso");
+
+        // The primary volume: at most 8 levels, deep folders in RR_MOV~1,
+        // with placeholders only for Rock Ridge, path tables as the tree.
+        EXPECT_EQ(readTree(image, "plain"),
+                  relocate(expectTree(VORN_NAME_ISO_LEVEL1, true), rockRidge, "RR_MOV~1", renamed));
+        const std::string plain = tool({"isoinfo", "-l", "-i", image});
+        std::size_t listings = 0;
+        for (std::size_t at = plain.find("Directory listing of "); at != std::string::npos;
+             at = plain.find("Directory listing of ", at + 1)) {
+            const std::string path = plain.substr(at + 21, plain.find('\n', at) - at - 21);
+            EXPECT_LE(std::count(path.begin(), path.end(), '/'), 8) << path;
+            ++listings;
+        }
+        EXPECT_EQ(listings, 1u + 14u + 8u + 1u + 1u) << plain;  // root, chain, branch, the user's, relocation
+        EXPECT_NE(plain.find("Directory listing of /RR_MOV~1/D9~1/D10/"), std::string::npos) << plain;
+        EXPECT_NE(plain.find("Directory listing of /RR_MOV~1/D15/"), std::string::npos) << plain;
+        const std::string byPathTable = tool({"isoinfo", "-p", "-i", image});
+        EXPECT_NE(byPathTable.find("RR_MOV~1"), std::string::npos) << byPathTable;
+
+        // Joliet keeps the real tree at its depth.
+        EXPECT_EQ(readTree(image, "joliet"), expectTree(VORN_NAME_VISIBLE, true));
+        if (!rockRidge)
+            continue;
+        // Rock Ridge readers see the real tree, without the relocation folder.
+        EXPECT_EQ(readTree(image, "rr"), expectTree(VORN_NAME_VISIBLE));
+        const std::string out = (tmp_.path() / ("extracted" + std::to_string(modeXa))).string();
+        tool({"xorriso", "-osirrox", "on", "-indev", image, "-extract", "/", out});
+        tool({"diff", "-r", src().string(), out});
+        const std::string rr = tool({"isoinfo", "-R", "-l", "-i", image});
+        EXPECT_NE(rr.find("at15.txt"), std::string::npos) << rr;
+    }
+
+    // Allowed, nothing moves.
+    VornDataCompilation_SetDeeperThan8(h(), 1);
+    const std::string image = writeImage("deep.iso");
+    EXPECT_EQ(readTree(image, "plain"), expectTree(VORN_NAME_ISO_LEVEL1, true));
+}
+
+// The Rock Ridge names and link targets of one folder's records, read the
+// way a reader does: System Use entries from the record (after `xaBytes` of
+// CD-XA attributes), then from each continuation area a CE names, every area
+// inside one block.
+std::map<std::string, std::string> rockRidgeLinks(const std::string &image, const std::string &folder,
+                                                  std::size_t xaBytes)
+{
+    auto u32 = [&](std::size_t at) {
+        return static_cast<std::uint32_t>(static_cast<unsigned char>(image[at])) |
+               static_cast<std::uint32_t>(static_cast<unsigned char>(image[at + 1])) << 8 |
+               static_cast<std::uint32_t>(static_cast<unsigned char>(image[at + 2])) << 16 |
+               static_cast<std::uint32_t>(static_cast<unsigned char>(image[at + 3])) << 24;
+    };
+    auto byte = [&](std::size_t at) { return static_cast<unsigned char>(image.at(at)); };
+    // The folder from the L path table.
+    const std::size_t pvd = 16 * 2048;
+    std::size_t table = std::size_t{u32(pvd + 140)} * 2048, end = table + u32(pvd + 132);
+    std::size_t extent = 0;
+    for (std::size_t at = table; at < end; at += 8 + byte(at) + (byte(at) & 1))
+        if (image.substr(at + 8, byte(at)) == folder)
+            extent = std::size_t{u32(at + 2)} * 2048;
+    EXPECT_NE(extent, 0u) << folder;
+    std::map<std::string, std::string> links;
+    for (std::size_t at = extent; extent && byte(at) != 0; at += byte(at)) {
+        const std::size_t idLen = byte(at + 32);
+        std::size_t su = at + 33 + idLen + (idLen % 2 == 0) + xaBytes, suEnd = at + byte(at);
+        std::string name, target;
+        bool separate = false;
+        while (su + 4 <= suEnd) {
+            const std::string sig = image.substr(su, 2);
+            const std::size_t len = byte(su + 2);
+            if (len < 4)
+                break;
+            if (sig == "NM")
+                name += image.substr(su + 5, len - 5);
+            if (sig == "SL") {
+                for (std::size_t c = su + 5; c < su + len; c += 2 + byte(c + 1)) {
+                    const unsigned flags = byte(c);
+                    if (flags & 0x08) {
+                        target = "/";
+                        separate = false;
+                        continue;
+                    }
+                    if (separate)
+                        target += "/";
+                    target += flags & 0x02 ? "." : flags & 0x04 ? ".." : image.substr(c + 2, byte(c + 1));
+                    separate = !(flags & 0x01);
+                }
+            }
+            if (sig == "CE") {
+                const std::size_t offset = u32(su + 12), length = u32(su + 20);
+                EXPECT_LE(offset + length, 2048u) << "a continuation area crosses a block";
+                su = std::size_t{u32(su + 4)} * 2048 + offset;
+                suEnd = su + length;
+                continue;
+            }
+            su += len;
+        }
+        if (!name.empty())
+            links[name] = target;
+    }
+    return links;
+}
+
+// Link targets of up to 4095 bytes: SL entries of many components, and of
+// components split over entries, fill several continuation blocks chained
+// by CE entries.
+TEST_F(WriterTest, LongLinkTargetsChainContinuationAreas)
+{
+    std::string mixed = "/";
+    for (int i = 0; mixed.size() < 4000; ++i)
+        mixed += (i % 3 == 0 ? std::string(300, static_cast<char>('a' + i % 26)) : i % 3 == 1 ? ".." : "x") + "/";
+    mixed.resize(4000);
+    std::string tiny;
+    while (tiny.size() < 4093)
+        tiny += "a/";
+    tiny += "z";
+    ASSERT_EQ(tiny.size(), 4095u);
+    symlink("links/mixed", mixed);
+    symlink("links/tiny components", tiny);
+    symlink("links/short", "nowhere");
+    file("links/zz after.txt", "after");
+    addSources();
+    for (int modeXa : {0, 1}) {
+        VornDataCompilation_SetMode2XA(h(), modeXa);
+        const std::string image = vorn::test::readFile(writeImage());
+        const auto links = rockRidgeLinks(image, "LINKS", modeXa ? 14 : 0);
+        EXPECT_EQ(links.at("mixed"), mixed);
+        EXPECT_EQ(links.at("tiny components"), tiny);
+        EXPECT_EQ(links.at("short"), "nowhere");
+        EXPECT_EQ(links.at("zz after.txt"), "");
     }
 }
 
