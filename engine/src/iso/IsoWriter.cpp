@@ -338,9 +338,11 @@ std::uint64_t Writer::plan()
         next += blocksFor(boot.bytes);
         boot_ = std::move(boot);
     }
-    // File data, higher priorities first, otherwise in folder order.
-    std::stable_sort(files_.begin(), files_.end(),
-                     [](const Item *a, const Item *b) { return a->priority > b->priority; });
+    // File data, higher priorities first, otherwise in folder order. Most
+    // compilations set no priority: one pass finds them in order already.
+    const auto higherPriority = [](const Item *a, const Item *b) { return a->priority > b->priority; };
+    if (!std::is_sorted(files_.begin(), files_.end(), higherPriority))
+        std::stable_sort(files_.begin(), files_.end(), higherPriority);
     for (Item *f : files_) {
         f->extent = f->size ? static_cast<std::uint32_t>(next) : 0;
         next += blocksFor(f->size);
@@ -610,13 +612,39 @@ void Writer::directory(Output &out, Volume v, std::uint32_t k, std::vector<std::
 void Writer::fileData(Output &out, const WriteOptions &options)
 {
     std::uint64_t sinceReport = 0;
+    // Files are opened by name from their folder, held open while the files
+    // of one folder follow each other (items share their folder's string),
+    // so that the kernel looks up one name per file instead of a whole path.
+    struct Folder {
+        const std::string *path = nullptr;
+        int fd = -1;
+        ~Folder()
+        {
+            if (fd >= 0)
+                ::close(fd);
+        }
+    } folder;
     for (Item *f : files_) {
         if (f->size == 0)
             continue;
         out.expectBlock(f->extent, "file data");
         const std::string path = f->originPath();
-        const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOATIME);
-        const int fd2 = fd >= 0 ? fd : ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+        int at = AT_FDCWD;
+        const char *name = path.c_str();
+        if (f->originDir && (!f->extra || f->extra->origin.empty())) {
+            if (folder.path != f->originDir.get()) {
+                if (folder.fd >= 0)
+                    ::close(folder.fd);
+                folder.path = f->originDir.get();
+                folder.fd = ::open(folder.path->c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+            }
+            if (folder.fd >= 0) {
+                at = folder.fd;
+                name = f->original.c_str();
+            }
+        }
+        const int fd = ::openat(at, name, O_RDONLY | O_CLOEXEC | O_NOATIME);
+        const int fd2 = fd >= 0 ? fd : ::openat(at, name, O_RDONLY | O_CLOEXEC);
         if (fd2 < 0)
             throw WriteError(systemError("The file \"" + path + "\" cannot be read", errno));
         struct Closer {
