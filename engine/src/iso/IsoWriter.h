@@ -8,8 +8,8 @@
 // known to the block, and it is the size the compilation accounts for. The
 // second step produces the blocks in order for a sink: an image file, later
 // an emulated disc. File data goes from the source to the sink in pieces,
-// never whole; a sink that is a regular file takes large files by
-// copy_file_range.
+// never whole; an image file is written past the page cache where its file
+// system allows, otherwise it takes large files by copy_file_range.
 //
 // The compilation's lock is held from the layout to the last block, so the
 // tree cannot change under the writer.
