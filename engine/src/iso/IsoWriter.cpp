@@ -938,7 +938,7 @@ WriteResult writeImageFile(VornDataCompilation &c, const std::string &path, cons
         r.error = systemError("The image file \"" + path + "\" cannot be created", errno);
         return r;
     }
-    FileSink sink(fd, true);
+    FileSink sink(fd, options.directWrites);
     r = writeImage(c, sink, options);
     if (r.ok && !sink.finish()) {
         r.ok = false;

@@ -53,6 +53,9 @@ struct WriteOptions {
     std::int64_t now = -1;
     // Files at least this large go through BlockSink::copyFrom.
     std::uint64_t copyRangeMinBytes = 1 << 20;
+    // An image file is written past the page cache (O_DIRECT) where its file
+    // system allows; false writes it through the cache.
+    bool directWrites = true;
 };
 
 struct WriteResult {

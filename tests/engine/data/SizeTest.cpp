@@ -91,7 +91,7 @@ TEST(JolietOrder, FollowsUtf16UnitsAcrossAsciiAndOtherCharacters)
         "ab\xFF",              // invalid: U+FFFD
         "b",
         "\xC3\xA9",
-        "\xC3\xA9a",
+        "\xC3\xA9" "a",
         "\xF0\x9F\x98\x80",
         "\xEF\xBD\x81",
     };
