@@ -6,7 +6,8 @@
 //   bench_iso_write WORKDIR large N MB  N files of MB mebibytes each
 //
 // Options after these: --ours-only skips the other tools; --image=PATH puts
-// the image elsewhere (a tmpfs, to tell the disk's part from ours).
+// the image elsewhere (a tmpfs, to tell the disk's part from ours);
+// --buffered makes ours write the image through the page cache.
 //
 // Each run is a child process; its wall time and peak resident memory come
 // from wait4. Trees are made once under WORKDIR and read once before the
@@ -128,7 +129,7 @@ struct Phases {
 // tables and folders produced; kWritten: file data copied, the image closed
 // and in place.
 
-int ours(const fs::path &tree, const fs::path &image, Phases *phases)
+int ours(const fs::path &tree, const fs::path &image, bool buffered, Phases *phases)
 {
     const auto start = std::chrono::steady_clock::now();
     auto mark = [&](int phase) {
@@ -149,6 +150,7 @@ int ours(const fs::path &tree, const fs::path &image, Phases *phases)
     h->totalBlocks();  // the writer asks for it first anyway
     mark(Phases::kSized);
     vorn::engine::iso::WriteOptions options;
+    options.directWrites = !buffered;
     // The first report comes after the folders, before any file data.
     options.progress = [&](std::uint64_t, std::uint64_t) {
         if (phases->wall[Phases::kFolders] == 0)
@@ -203,18 +205,20 @@ int execTool(std::vector<std::string> argv)
 int main(int argc, char **argv)
 {
     if (argc < 4) {
-        std::fprintf(stderr, "usage: %s WORKDIR small N | WORKDIR large N MB  [--ours-only] [--image=PATH]\n", argv[0]);
+        std::fprintf(stderr, "usage: %s WORKDIR small N | WORKDIR large N MB  [--ours-only] [--image=PATH] [--buffered]\n", argv[0]);
         return 2;
     }
     const fs::path work = argv[1];
     const bool small = std::strcmp(argv[2], "small") == 0;
     const std::size_t n = std::strtoull(argv[3], nullptr, 10);
     const std::size_t mb = small || argc < 5 ? 0 : std::strtoull(argv[4], nullptr, 10);
-    bool oursOnly = false;
+    bool oursOnly = false, buffered = false;
     fs::path image = work / "bench.iso";
     for (int i = small ? 4 : 5; i < argc; ++i) {
         if (std::strcmp(argv[i], "--ours-only") == 0)
             oursOnly = true;
+        else if (std::strcmp(argv[i], "--buffered") == 0)
+            buffered = true;
         else if (std::strncmp(argv[i], "--image=", 8) == 0)
             image = argv[i] + 8;
     }
@@ -233,7 +237,7 @@ int main(int argc, char **argv)
         const char *name;
         std::function<int()> body;
     } tools[] = {
-        {"vorn (ours)", [&] { return ours(tree, image, phases); }},
+        {"vorn (ours)", [&] { return ours(tree, image, buffered, phases); }},
         {"xorriso -as mkisofs -R -J",
          [&] { return execTool({"xorriso", "-as", "mkisofs", "-R", "-J", "-o", image.string(), tree.string()}); }},
         {"genisoimage -R -J",
