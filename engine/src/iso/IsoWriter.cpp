@@ -10,12 +10,15 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <condition_variable>
 #include <cstring>
 #include <cstdlib>
 #include <deque>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <stdexcept>
+#include <thread>
 #include <unordered_map>
 
 namespace vorn::engine::iso {
@@ -755,34 +758,44 @@ void Writer::produce(BlockSink &sink, const WriteOptions &options)
 // those pages costs more than writing the disk, most of all where free
 // memory is not resident (a virtual machine that hands free pages back to
 // its host). Direct writes need aligned memory, lengths and offsets: the
-// sink gathers bytes in an aligned buffer, writes it whole, and writes the
-// last piece normally in finish(). A file system that refuses direct writes
-// gets normal ones.
+// sink gathers bytes in two aligned buffers, and while a thread of its own
+// writes one to the disk the other fills, so that reading the sources and
+// writing the image overlap. The last piece is written normally in
+// finish(). A file system that refuses direct writes gets normal ones.
 class FileSink : public BlockSink {
 public:
     FileSink(int fd, bool direct) : fd_(fd)
     {
         if (!direct)
             return;
-        stage_.reset(static_cast<std::uint8_t *>(std::aligned_alloc(kDirectAlign, kDirectBytes)));
+        for (auto &stage : stages_)
+            stage.reset(static_cast<std::uint8_t *>(std::aligned_alloc(kDirectAlign, kDirectBytes)));
         const int flags = ::fcntl(fd_, F_GETFL);
-        direct_ = stage_ && flags >= 0 && ::fcntl(fd_, F_SETFL, flags | O_DIRECT) == 0;
+        direct_ = stages_[0] && stages_[1] && flags >= 0 && ::fcntl(fd_, F_SETFL, flags | O_DIRECT) == 0;
+    }
+    ~FileSink() override
+    {
+        if (!writer_.joinable())
+            return;
+        {
+            std::lock_guard lock(mu_);
+            quit_ = true;
+        }
+        cv_.notify_all();
+        writer_.join();
     }
     bool write(const std::uint8_t *data, std::size_t bytes) override
     {
         if (!direct_)
-            return writeAll(data, bytes);
+            return writeAll(fd_, data, bytes);
         while (bytes > 0) {
             const std::size_t n = std::min(bytes, kDirectBytes - staged_);
-            std::memcpy(stage_.get() + staged_, data, n);
+            std::memcpy(stages_[filling_].get() + staged_, data, n);
             staged_ += n;
             data += n;
             bytes -= n;
-            if (staged_ == kDirectBytes) {
-                if (!writeAll(stage_.get(), staged_))
-                    return false;
-                staged_ = 0;
-            }
+            if (staged_ == kDirectBytes && !handOff())
+                return false;
         }
         return true;
     }
@@ -813,14 +826,20 @@ public:
         }
         return Copy::Done;
     }
-    // Writes what is still gathered, normally: the image need not end on
-    // an aligned length. False on failure, with errno set.
+    // Waits for the piece being written and writes what is still gathered,
+    // normally: the image need not end on an aligned length. False on
+    // failure, with errno set.
     bool finish()
     {
         if (!direct_)
             return true;
-        stopDirect();
-        const bool ok = writeAll(stage_.get(), staged_);
+        if (!waitIdle())
+            return false;
+        direct_ = false;
+        const int flags = ::fcntl(fd_, F_GETFL);
+        if (flags >= 0)
+            ::fcntl(fd_, F_SETFL, flags & ~O_DIRECT);
+        const bool ok = writeAll(fd_, stages_[filling_].get(), staged_);
         staged_ = 0;
         return ok;
     }
@@ -829,24 +848,18 @@ private:
     static constexpr std::size_t kDirectAlign = 4096;
     static constexpr std::size_t kDirectBytes = kFlushBytes;
 
-    void stopDirect()
-    {
-        const int flags = ::fcntl(fd_, F_GETFL);
-        if (flags >= 0)
-            ::fcntl(fd_, F_SETFL, flags & ~O_DIRECT);
-        direct_ = false;
-    }
-    bool writeAll(const std::uint8_t *data, std::size_t bytes)
+    // Appends everything; a direct write refused for its alignment (or left
+    // unaligned by a short write) goes on normally.
+    static bool writeAll(int fd, const std::uint8_t *data, std::size_t bytes)
     {
         while (bytes > 0) {
-            const ssize_t n = ::write(fd_, data, bytes);
+            const ssize_t n = ::write(fd, data, bytes);
             if (n < 0 && errno == EINTR)
                 continue;
-            // Alignment the file system does not take (or a short direct
-            // write that left the offset unaligned): go on normally.
-            if (n < 0 && errno == EINVAL && direct_) {
-                stopDirect();
-                continue;
+            if (n < 0 && errno == EINVAL) {
+                const int flags = ::fcntl(fd, F_GETFL);
+                if (flags >= 0 && (flags & O_DIRECT) && ::fcntl(fd, F_SETFL, flags & ~O_DIRECT) == 0)
+                    continue;
             }
             if (n <= 0) {
                 if (n == 0)
@@ -858,6 +871,53 @@ private:
         }
         return true;
     }
+    // Waits until no piece is being written; false with errno set when one
+    // failed.
+    bool waitIdle()
+    {
+        std::unique_lock lock(mu_);
+        cv_.wait(lock, [&] { return !busy_; });
+        if (error_) {
+            errno = error_;
+            return false;
+        }
+        return true;
+    }
+    // Gives the full buffer to the writing thread and fills the other one.
+    bool handOff()
+    {
+        if (!waitIdle())
+            return false;
+        {
+            std::lock_guard lock(mu_);
+            pending_ = stages_[filling_].get();
+            busy_ = true;
+        }
+        if (!writer_.joinable())
+            writer_ = std::thread([this] { writeLoop(); });
+        cv_.notify_all();
+        filling_ ^= 1;
+        staged_ = 0;
+        return true;
+    }
+    void writeLoop()
+    {
+        std::unique_lock lock(mu_);
+        for (;;) {
+            cv_.wait(lock, [&] { return busy_ || quit_; });
+            if (!busy_)
+                return;
+            const std::uint8_t *piece = pending_;
+            lock.unlock();
+            const bool ok = writeAll(fd_, piece, kDirectBytes);
+            const int err = errno;
+            lock.lock();
+            if (!ok)
+                error_ = err;
+            busy_ = false;
+            cv_.notify_all();
+        }
+    }
 
     struct Free {
         void operator()(std::uint8_t *p) const { std::free(p); }
@@ -865,8 +925,16 @@ private:
     int fd_;
     bool copyRange_ = true;
     bool direct_ = false;
-    std::unique_ptr<std::uint8_t, Free> stage_;
+    std::unique_ptr<std::uint8_t, Free> stages_[2];
+    int filling_ = 0;
     std::size_t staged_ = 0;
+    // Shared with the writing thread.
+    std::thread writer_;
+    std::mutex mu_;
+    std::condition_variable cv_;
+    const std::uint8_t *pending_ = nullptr;
+    bool busy_ = false, quit_ = false;
+    int error_ = 0;
 };
 
 }  // namespace
@@ -938,12 +1006,14 @@ WriteResult writeImageFile(VornDataCompilation &c, const std::string &path, cons
         r.error = systemError("The image file \"" + path + "\" cannot be created", errno);
         return r;
     }
-    FileSink sink(fd, options.directWrites);
-    r = writeImage(c, sink, options);
-    if (r.ok && !sink.finish()) {
-        r.ok = false;
-        r.error = systemError("The image file \"" + path + "\" could not be completed", errno);
-    }
+    {
+        FileSink sink(fd, options.directWrites);
+        r = writeImage(c, sink, options);
+        if (r.ok && !sink.finish()) {
+            r.ok = false;
+            r.error = systemError("The image file \"" + path + "\" could not be completed", errno);
+        }
+    }  // the sink's thread has ended: nothing writes to fd any more
     if (::close(fd) != 0 && r.ok) {
         r.ok = false;
         r.error = systemError("The image file \"" + path + "\" could not be completed", errno);
