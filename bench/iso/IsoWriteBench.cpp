@@ -7,7 +7,12 @@
 //
 // Options after these: --ours-only skips the other tools; --image=PATH puts
 // the image elsewhere (a tmpfs, to tell the disk's part from ours);
-// --buffered makes ours write the image through the page cache.
+// --buffered makes ours write the image through the page cache;
+// --settle=S waits S seconds (default 5) after the previous image was
+// removed, so that no tool meets memory just freed by the one before it:
+// on a virtual machine that hands free pages back to its host, a tool
+// writing through the page cache right after another one gets its pages
+// cheaply, and the next one does not.
 //
 // Each run is a child process; its wall time and peak resident memory come
 // from wait4. Trees are made once under WORKDIR and read once before the
@@ -205,7 +210,7 @@ int execTool(std::vector<std::string> argv)
 int main(int argc, char **argv)
 {
     if (argc < 4) {
-        std::fprintf(stderr, "usage: %s WORKDIR small N | WORKDIR large N MB  [--ours-only] [--image=PATH] [--buffered]\n", argv[0]);
+        std::fprintf(stderr, "usage: %s WORKDIR small N | WORKDIR large N MB  [--ours-only] [--image=PATH] [--buffered] [--settle=S]\n", argv[0]);
         return 2;
     }
     const fs::path work = argv[1];
@@ -213,12 +218,15 @@ int main(int argc, char **argv)
     const std::size_t n = std::strtoull(argv[3], nullptr, 10);
     const std::size_t mb = small || argc < 5 ? 0 : std::strtoull(argv[4], nullptr, 10);
     bool oursOnly = false, buffered = false;
+    unsigned settle = 5;
     fs::path image = work / "bench.iso";
     for (int i = small ? 4 : 5; i < argc; ++i) {
         if (std::strcmp(argv[i], "--ours-only") == 0)
             oursOnly = true;
         else if (std::strcmp(argv[i], "--buffered") == 0)
             buffered = true;
+        else if (std::strncmp(argv[i], "--settle=", 9) == 0)
+            settle = static_cast<unsigned>(std::strtoul(argv[i] + 9, nullptr, 10));
         else if (std::strncmp(argv[i], "--image=", 8) == 0)
             image = argv[i] + 8;
     }
@@ -246,6 +254,7 @@ int main(int argc, char **argv)
     for (const auto &t : tools) {
         fs::remove(image);
         ::sync();
+        ::sleep(settle);
         const Figures f = run(t.body);
         std::error_code ec;
         const auto bytes = fs::file_size(image, ec);
