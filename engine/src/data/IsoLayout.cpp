@@ -209,7 +209,20 @@ bool primaryRecordLess(std::string_view a, std::string_view b)
 
 bool jolietRecordLess(std::string_view a, std::string_view b)
 {
-    return toUtf16(a) < toUtf16(b);
+    // An ASCII byte is one UTF-16 unit of the same value, so a common ASCII
+    // prefix orders nothing and the first ASCII difference decides; only
+    // what follows the first other byte needs converting. Sorting a folder
+    // compares often, and most names are ASCII.
+    const std::size_t n = std::min(a.size(), b.size());
+    std::size_t i = 0;
+    while (i < n && static_cast<unsigned char>(a[i]) < 0x80 && static_cast<unsigned char>(b[i]) < 0x80) {
+        if (a[i] != b[i])
+            return static_cast<unsigned char>(a[i]) < static_cast<unsigned char>(b[i]);
+        ++i;
+    }
+    if (i == n)
+        return a.size() < b.size();
+    return toUtf16(a.substr(i)) < toUtf16(b.substr(i));
 }
 
 bool iso1999RecordLess(std::string_view a, std::string_view b)

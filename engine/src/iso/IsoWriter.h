@@ -8,8 +8,8 @@
 // known to the block, and it is the size the compilation accounts for. The
 // second step produces the blocks in order for a sink: an image file, later
 // an emulated disc. File data goes from the source to the sink in pieces,
-// never whole; a sink that is a regular file takes large files by
-// copy_file_range.
+// never whole; an image file is written past the page cache where its file
+// system allows, otherwise it takes large files by copy_file_range.
 //
 // The compilation's lock is held from the layout to the last block, so the
 // tree cannot change under the writer.
@@ -53,6 +53,9 @@ struct WriteOptions {
     std::int64_t now = -1;
     // Files at least this large go through BlockSink::copyFrom.
     std::uint64_t copyRangeMinBytes = 1 << 20;
+    // An image file is written past the page cache (O_DIRECT) where its file
+    // system allows; false writes it through the cache.
+    bool directWrites = true;
 };
 
 struct WriteResult {

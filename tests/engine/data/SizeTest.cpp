@@ -75,6 +75,31 @@ TEST_F(SizeTest, LongRockRidgeNamesSpillIntoAContinuationArea)
     EXPECT_EQ(overhead(h()), withShort + 1) << "the NM entry no longer fits the record";
 }
 
+// Joliet records are ordered by UTF-16 units, not by UTF-8 bytes: a
+// character beyond U+FFFF (a surrogate pair) sorts before U+E000-U+FFFF, and
+// an invalid byte counts as U+FFFD. Names here share ASCII prefixes and
+// switch to other characters at different places.
+TEST(JolietOrder, FollowsUtf16UnitsAcrossAsciiAndOtherCharacters)
+{
+    const std::vector<std::string> ascending = {
+        "a",
+        "ab",
+        "abz",
+        "ab\xC3\xA9",          // U+00E9
+        "ab\xF0\x9F\x98\x80",  // U+1F600: D83D DE00
+        "ab\xEF\xBD\x81",      // U+FF41
+        "ab\xFF",              // invalid: U+FFFD
+        "b",
+        "\xC3\xA9",
+        "\xC3\xA9" "a",
+        "\xF0\x9F\x98\x80",
+        "\xEF\xBD\x81",
+    };
+    for (std::size_t i = 0; i < ascending.size(); ++i)
+        for (std::size_t j = 0; j < ascending.size(); ++j)
+            EXPECT_EQ(jolietRecordLess(ascending[i], ascending[j]), i < j) << i << " against " << j;
+}
+
 TEST_F(SizeTest, FileDataTakesWholeBlocksAndImportedFilesTakeNone)
 {
     const auto empty = VornDataCompilation_GetTotalBlocks(h());
