@@ -488,6 +488,16 @@ bool VornDataCompilation::setName(Item *item, std::string_view name, int kind)
         item->original.assign(name);
         d.originals.insert(item);
         addNames(parent, item);
+    } else if (name.empty()) {
+        // Drops the user's name: the item takes its automatic name again,
+        // which depends on the whole folder (the name given up may be what a
+        // neighbour now gets), so the folder is resolved again on next read.
+        const auto set = static_cast<NameSet>(kind - 1);
+        if (!item->userName(set))
+            return true;
+        d.names[set].erase(item);
+        item->extra->userNames[set].reset();
+        d.nameGen[set] = 0;
     } else {
         const auto set = static_cast<NameSet>(kind - 1);
         if (!isValidUserName(set, name, item->isDirectory(), settings.nameRules()))

@@ -149,6 +149,38 @@ TEST_F(NamesTest, ChangedNamesAreTheOriginalAlwaysAndOtherKindsOnlyWhenSetByTheU
         << "the original of a local file is its file's name";
 }
 
+TEST_F(NamesTest, DroppingAUserNameBringsBackTheAutomaticNameOfTheWholeFolder)
+{
+    auto *a = add(root(), "alpha.txt");
+    ASSERT_EQ(VornDataCompilation_SetItemName(h(), a, "BETA.TXT", 1), 1);
+    ASSERT_EQ(VornDataCompilation_SetItemName(h(), a, "Shown.txt", 3), 1);
+    auto *b = add(root(), "beta.txt");
+    ASSERT_EQ(name(b, 1), "BETA~1.TXT");
+    ASSERT_EQ(listing(root()), (std::vector<std::string>{"Shown.txt", "beta.txt"}));
+
+    ASSERT_EQ(VornDataCompilation_SetItemName(h(), a, nullptr, 1), 1);
+    EXPECT_EQ(VornDataCompilation_GetItemChangedName(h(), a, 1), nullptr);
+    EXPECT_EQ(name(a, 1), "ALPHA.TXT");
+    EXPECT_EQ(name(b, 1), "BETA.TXT") << "the neighbour gets the plain name it gave way for";
+    EXPECT_EQ(VornDataCompilation_GetItemFromPath(h(), "BETA.TXT", 1), b);
+    EXPECT_EQ(VornDataCompilation_GetItemFromPath(h(), "ALPHA.TXT", 1), a);
+    EXPECT_STREQ(VornDataCompilation_GetItemChangedName(h(), a, 3), "Shown.txt") << "other kinds keep theirs";
+
+    ASSERT_EQ(VornDataCompilation_SetItemName(h(), a, "", 3), 1);
+    EXPECT_EQ(VornDataCompilation_GetItemChangedName(h(), a, 3), nullptr);
+    EXPECT_EQ(listing(root()), (std::vector<std::string>{"alpha.txt", "beta.txt"}));
+    EXPECT_EQ(VornDataCompilation_GetItemFromPath(h(), "alpha.txt", 3), a);
+    EXPECT_EQ(VornDataCompilation_GetItemFromPath(h(), "Shown.txt", 3), nullptr);
+
+    EXPECT_EQ(VornDataCompilation_SetItemName(h(), b, "", 2), 1) << "nothing to drop is no error";
+    EXPECT_EQ(name(b, 2), "BETA.TXT");
+    auto *dir = mkdir(root(), "made");
+    EXPECT_EQ(VornDataCompilation_SetItemName(h(), dir, "", 0), 0) << "an original cannot be empty";
+    EXPECT_EQ(VornDataCompilation_SetItemName(h(), dir, nullptr, 0), 0);
+    EXPECT_EQ(VornDataCompilation_SetItemName(h(), root(), nullptr, 1), 0) << "the root has no names to drop";
+    EXPECT_EQ(name(dir, 3), "made");
+}
+
 TEST_F(NamesTest, ListingIsSortedByVisibleNameAndSurvivesDeletesAndReadds)
 {
     const std::vector<std::string> names = {"b", "a10", "Z", "a2", "é", "a1"};
