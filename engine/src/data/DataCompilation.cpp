@@ -259,7 +259,10 @@ void VornDataCompilation::adopt(Item &top)
 {
     forEach(top, [this](Item &item) {
         item.owner = this;
-        item.serial = nextSerial();
+        // An item put back after its deletion keeps its place in creation
+        // order (and so its names); any other copy is a new item.
+        if (!item.serial || !releasedSerials_.erase(item.serial))
+            item.serial = nextSerial();
         countIn(item, +1);
         if (item.dir)
             markLayoutDirty(&item);
@@ -271,6 +274,7 @@ void VornDataCompilation::forget(Item &top)
 {
     forEach(top, [this](Item &item) {
         countIn(item, -1);
+        releasedSerials_.insert(item.serial);
         if (item.dir) {
             uncountLayout(&item);
             dirtyLayout_.erase(&item);

@@ -238,6 +238,7 @@ private:
     std::uint32_t layoutGen_ = 1;
     std::uint32_t serial_ = 0;
     std::unordered_set<Item *> dirtyLayout_;
+    std::unordered_set<std::uint32_t> releasedSerials_;  // of items that left, free to come back
     std::uint64_t extentBlocks_ = 0, continuationBlocks_ = 0;
     std::uint64_t pathTableBytes_[vorn::engine::data::kVolumes] = {};
     std::unordered_map<std::string, std::weak_ptr<const std::string>> folders_;
