@@ -242,4 +242,6 @@ private:
     std::uint64_t extentBlocks_ = 0, continuationBlocks_ = 0;
     std::uint64_t pathTableBytes_[vorn::engine::data::kVolumes] = {};
     std::unordered_map<std::string, std::weak_ptr<const std::string>> folders_;
+    std::size_t foldersSweepAt_ = 1024;
+    std::shared_ptr<const std::string> lastFolder_;
 };

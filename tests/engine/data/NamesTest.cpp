@@ -5,6 +5,7 @@
 #include <glib.h>
 
 #include <algorithm>
+#include <random>
 #include <set>
 
 namespace vorn::engine::data::test {
@@ -223,14 +224,19 @@ TEST_F(NamesTest, NamesOfEachKindAreUniquePerFolderAndAPureFunctionOfTheOriginal
         }
         return out;
     };
-    auto build = [&](bool reversed, bool withChurn) {
+    auto build = [&](bool reversed, bool withChurn, unsigned shuffleSeed = 0) {
         auto *c = VornDataCompilation_New();
         auto *r = VornDataCompilation_GetItemFromPath(c, "", 3);
         std::vector<std::string> order = originals;
         if (reversed)
             std::reverse(order.begin(), order.end());
+        if (shuffleSeed)
+            std::shuffle(order.begin(), order.end(), std::mt19937(shuffleSeed));
         for (const auto &o : order) {
-            EXPECT_NE(VornDataCompilation_InsertNewItem(c, r, source(o).c_str()), nullptr);
+            auto *added = VornDataCompilation_InsertNewItem(c, r, source(o).c_str());
+            EXPECT_NE(added, nullptr);
+            for (int kind = 1; kind <= 3 && shuffleSeed; ++kind)
+                VornDataCompilation_GetItemName(c, added, kind);
             if (withChurn) {
                 // Names read between changes must not steer later ones.
                 VornDataCompilation_GetItemName(c, VornDataCompilation_ItemExistsInDirectory(c, r, o.c_str(), 0), 1);
@@ -250,6 +256,13 @@ TEST_F(NamesTest, NamesOfEachKindAreUniquePerFolderAndAPureFunctionOfTheOriginal
         for (const auto &row : expected)
             EXPECT_TRUE(seen.insert(row[static_cast<std::size_t>(kind)]).second)
                 << "kind " << kind + 1 << " name " << row[static_cast<std::size_t>(kind)] << " twice";
+    }
+    // Items landing between named ones, with every name read after each
+    // addition, as a view does: the names they push along must end up the same.
+    for (unsigned seed = 1; seed <= 5; ++seed) {
+        auto *shuffled = build(false, false, seed);
+        EXPECT_EQ(names(shuffled), expected) << "order shuffled with seed " << seed;
+        VornDataCompilation_Destroy(shuffled);
     }
     VornDataCompilation_Destroy(forward);
     VornDataCompilation_Destroy(backward);
