@@ -5,7 +5,9 @@
  *
  *   kind 1  CreateDirectoryUndoEntry      deletes the folder again
  *   kind 2  DeleteDataDiscItemUndoEntry   puts a detached copy of the item back
- *   kind 3  RenameUndoEntry               gives the old name back
+ *   kind 3  RenameUndoEntry               gives the old name back ("" when the
+ *                                         old one was automatic: the automatic
+ *                                         name returns)
  *   kind 4  MoveUndoEntry                 moves the item back to its old folder
  *   kind 6  CopyUndoEntry                 removes the copy
  *   kind 7  PriorityChangedUndoEntry      sets the old priority again

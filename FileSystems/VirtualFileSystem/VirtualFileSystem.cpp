@@ -570,6 +570,16 @@ gint VFS_RenameEx(gpointer object, const gchar *path, const gchar *newName, gint
         if (recorder && recorder->rename && vfs->operations.GetItemName) {
             ErrnoKeeper keepErrno;
             oldName.reset(vfs->operations.GetItemName(vfs, path, nameKind));
+            // A name the file system made itself (none changed by hand) is
+            // recorded as "": renaming to "" gives the automatic name back,
+            // which may differ from the one read now once neighbours change.
+            // The root's names are the volume labels, always set.
+            if (oldName && nameKind >= VFS_NAME_KIND_ISO_1 && vfs->operations.GetItemChangedName &&
+                vorn::vfs::lastComponent(path) != "/") {
+                CharPtr changed{vfs->operations.GetItemChangedName(vfs, path, nameKind)};
+                if (!changed)
+                    oldName.reset(g_strdup(""));
+            }
         }
 
         gchar *rawNewPath = nullptr;

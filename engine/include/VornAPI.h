@@ -951,8 +951,10 @@ VORN_EXPORT const char *VornDataCompilation_GetItemFullPath(VornDataCompilation 
                                                             VornDataCompilationItem *item, int kind);
 /* Sets the name of `kind`. Kind 0 renames an item without a local origin
  * (the automatic names follow); kinds 1-3 set a name that overrides the
- * automatic one. Refused (0): the root, an origin item in kind 0, a name
- * invalid for the kind, a name another item of the folder has in that kind. */
+ * automatic one, and NULL or "" drops the user's name of that kind (the
+ * automatic name returns; 1 also when none was set). Refused (0): the root,
+ * an origin item in kind 0, a name invalid for the kind, a name another item
+ * of the folder has in that kind. */
 VORN_EXPORT int VornDataCompilation_SetItemName(VornDataCompilation *h, VornDataCompilationItem *item,
                                                 const char *name, int kind);
 /* Delete a folder with everything in it, or a file. 0 = refused: the root,

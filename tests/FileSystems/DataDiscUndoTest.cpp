@@ -262,11 +262,11 @@ public:
         case 3: {
             if (items.empty())
                 return false;
-            // Visible names only: the engine cannot give an item its automatic
-            // ISO name back once one was set by hand (and hands the name it
-            // gave up to a numbered neighbour), so ISO renames are not exactly
-            // reversible; the entry-kind tests cover undoing one.
-            return VFS_Rename(disc_, choose(items).c_str(), name().c_str(), 3) == 0;
+            // ISO names too: undoing one must give back the automatic name,
+            // and the plain name a numbered neighbour gave way for.
+            const std::string path = choose(items);
+            const int kind = 1 + pick(3);
+            return VFS_Rename(disc_, path.c_str(), kind == 3 ? name().c_str() : isoName().c_str(), kind) == 0;
         }
         case 4:
             return !items.empty() && VFS_Move(disc_, choose(items).c_str(), choose(folders).c_str(), 3, nullptr) == 0;
@@ -315,6 +315,15 @@ private:
     {
         static const char *const names[] = {"alpha", "beta", "Gamma", "delta", "eps ilon", "zeta", "ETA", "théta"};
         return names[pick(8)];
+    }
+    // Valid in both ISO levels for files and folders, and never the automatic
+    // name of an item here: a name another item holds is refused (EEXIST), so
+    // a rename away from a hand-set name that a neighbour then takes
+    // automatically could not be undone.
+    std::string isoName()
+    {
+        static const char *const names[] = {"PICKED", "KEEP_1", "OWN_NAME", "X_1"};
+        return names[pick(4)];
     }
     std::vector<std::string> collect(bool foldersOnly)
     {
@@ -365,11 +374,8 @@ std::string differences(const std::map<std::string, std::string> &now, const std
 
 class DataDiscRandomUndoTest : public DataDiscTest {
 protected:
-    // The tree with each item's ISO names (kinds 1 and 2) moved into a
-    // sorted list per folder: which of two clashing items gets the numbered
-    // name ("NEW_FO~1" against "NEW_FOLD") is the engine's choice and depends
-    // on the order it saw them in, which undo does not replay. The set of
-    // names each folder ends up with must come back all the same.
+    // Every item with its four names, whether each was changed by hand, its
+    // size and priority.
     std::map<std::string, std::string> comparableTree()
     {
         std::map<std::string, std::string> items;
@@ -379,18 +385,19 @@ protected:
 
     void addComparable(const std::string &folder, std::map<std::string, std::string> &items)
     {
-        std::vector<std::string> isoNames;
         gpointer handle = VFS_OpenDirectory(disc_, folder.c_str());
         ASSERT_NE(handle, nullptr) << folder;
         while (VfsDirectoryEntry *entry = VFS_ReadDirectory(disc_, handle)) {
             const std::string path = (folder == "/" ? "" : folder) + "/" + entry->names[3];
-            isoNames.push_back(std::string(entry->names[1]) + "|" + entry->names[2]);
             VfsStat stat{};
             EXPECT_EQ(VFS_Stat(disc_, path.c_str(), &stat), 0) << path;
-            g_free(entry->names[1]);
-            g_free(entry->names[2]);
-            entry->names[1] = entry->names[2] = nullptr;
-            items[path] = vorn::test::describeEntry(entry) + " size=" + std::to_string(stat.sizeBytes) +
+            std::string changed;
+            for (gint kind = 1; kind <= 3; ++kind) {
+                gchar *name = VFS_GetItemChangedName(disc_, path.c_str(), kind);
+                changed += name ? std::string(" set") + std::to_string(kind) + "=" + name : "";
+                g_free(name);
+            }
+            items[path] = vorn::test::describeEntry(entry) + changed + " size=" + std::to_string(stat.sizeBytes) +
                           " priority=" + std::to_string(stat.priority);
             const bool isFolder = entry->type == VFS_ENTRY_DIRECTORY;
             VFS_FreeDirectoryEntry(entry);
@@ -398,11 +405,6 @@ protected:
                 addComparable(path, items);
         }
         VFS_CloseDirectory(disc_, handle);
-        std::sort(isoNames.begin(), isoNames.end());
-        std::string joined;
-        for (const std::string &name : isoNames)
-            joined += name + " ";
-        items[folder + " (ISO names)"] = joined;
     }
 
     static uint64_t seed()

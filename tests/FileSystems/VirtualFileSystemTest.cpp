@@ -166,7 +166,10 @@ void fillAllSlots(VfsOperations &s)
     s.GetItemName = [](VirtualFileSystem *, const gchar *path, gint kind) -> gchar * {
         return g_strdup(("n" + std::to_string(kind) + ":" + vorn::vfs::lastComponent(path)).c_str());
     };
-    s.GetItemChangedName = [](VirtualFileSystem *, const gchar *, gint) -> gchar * { return nullptr; };
+    // Only names of kind 2 were set by hand; the others are the file system's own.
+    s.GetItemChangedName = [](VirtualFileSystem *, const gchar *path, gint kind) -> gchar * {
+        return kind == 2 ? g_strdup(("n2:" + vorn::vfs::lastComponent(path)).c_str()) : nullptr;
+    };
     s.GetItemFullPath = [](VirtualFileSystem *, const gchar *path, gint kind) -> gchar * {
         return g_strdup(("K" + std::to_string(kind) + path).c_str());
     };
@@ -692,6 +695,7 @@ TEST_F(VfsDispatcherTest, UndoEnabledFileSystemsRecordEachChangeAndMarkItsRollba
     ASSERT_EQ(VFS_Unlink(fs_, "/f"), 0);
     ASSERT_EQ(VFS_DeleteDirectoryEx(fs_, "/a/b", 0, 1, 1, 1), 0);
     ASSERT_EQ(VFS_Rename(fs_, "/a/f", "g", 2), 0);
+    ASSERT_EQ(VFS_Rename(fs_, "/a/g", "h", 1), 0);
     ASSERT_EQ(VFS_Move(fs_, "/f", "/a", 3, nullptr), 0);
     VFS_FreeDirectoryEntry(VFS_Copy(local, "/home/s", fs_, "/a", 3, nullptr));
     ASSERT_EQ(VFS_CreateDirectoryWithGenericName(fs_, "/a", 0, nullptr), 0);
@@ -702,6 +706,8 @@ TEST_F(VfsDispatcherTest, UndoEnabledFileSystemsRecordEachChangeAndMarkItsRollba
         "capture /a/b dir=1", "deletion /a/b parent=/a capture=/a/b dir=1 emit=0", "add kind=2 emit=0",
         "rollback child=1", "release /a/b",
         "rename /a/g old=n2:f kind=2 emit=1", "add kind=3 emit=1", "rollback child=0",
+        // An automatic old name is recorded as "": undoing gives the automatic name back.
+        "rename /a/h old= kind=1 emit=1", "add kind=3 emit=1", "rollback child=0",
         "move /a/f from=/ kind=3 emit=1", "add kind=4 emit=1", "rollback child=0",
         "copy /a/s kind=3 emit=1", "add kind=6 emit=1", "rollback child=0",
         "createDirectory /a/New Folder emit=1", "add kind=1 emit=1", "rollback child=0",

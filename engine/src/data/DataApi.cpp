@@ -174,6 +174,9 @@ VORN_EXPORT const char *VornDataCompilation_GetItemFullPath(Comp *h, Item *item,
 VORN_EXPORT int VornDataCompilation_SetItemName(Comp *h, Item *item, const char *name, int kind)
 {
     return withComp(h, 0, [&](Comp &c) {
+        // Kinds 1-3 take NULL like "": back to the automatic name.
+        if (!name && kind >= 1 && kind <= 3)
+            name = "";
         return ownItem(c, item) && name && c.setName(item, name, kind) ? 1 : 0;
     });
 }

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <ctime>
 #include <functional>
 
@@ -77,9 +78,11 @@ void NameIndex::erase(Item *item)
     }
 }
 
+// Keeps the slots: a folder resolving its names again fills them with as
+// many items as before.
 void NameIndex::clear()
 {
-    slots_.clear();
+    std::fill(slots_.begin(), slots_.end(), nullptr);
     count_ = 0;
 }
 
@@ -226,14 +229,23 @@ VornDataCompilation::~VornDataCompilation()
 
 std::shared_ptr<const std::string> VornDataCompilation::internFolder(std::string_view folder)
 {
+    // Files arrive folder by folder: the last folder answers most calls.
+    if (lastFolder_ && *lastFolder_ == folder)
+        return lastFolder_;
     auto &slot = folders_[std::string(folder)];
-    if (auto shared = slot.lock())
-        return shared;
-    auto fresh = std::make_shared<const std::string>(folder);
-    slot = fresh;
-    if (folders_.size() > 1024 && folders_.size() % 1024 == 0)
-        std::erase_if(folders_, [](const auto &entry) { return entry.second.expired(); });
-    return fresh;
+    auto shared = slot.lock();
+    if (!shared) {
+        shared = std::make_shared<const std::string>(folder);
+        slot = shared;
+        // Folders nobody refers to any more are swept once the table has
+        // doubled since the last sweep, so the sweeps cost O(1) per folder.
+        if (folders_.size() >= foldersSweepAt_) {
+            std::erase_if(folders_, [](const auto &entry) { return entry.second.expired(); });
+            foldersSweepAt_ = std::max<std::size_t>(1024, 2 * folders_.size());
+        }
+    }
+    lastFolder_ = shared;
+    return shared;
 }
 
 void VornDataCompilation::countIn(const Item &item, int sign)
@@ -259,7 +271,10 @@ void VornDataCompilation::adopt(Item &top)
 {
     forEach(top, [this](Item &item) {
         item.owner = this;
-        item.serial = nextSerial();
+        // An item put back after its deletion keeps its place in creation
+        // order (and so its names); any other copy is a new item.
+        if (!item.serial || !releasedSerials_.erase(item.serial))
+            item.serial = nextSerial();
         countIn(item, +1);
         if (item.dir)
             markLayoutDirty(&item);
@@ -271,6 +286,7 @@ void VornDataCompilation::forget(Item &top)
 {
     forEach(top, [this](Item &item) {
         countIn(item, -1);
+        releasedSerials_.insert(item.serial);
         if (item.dir) {
             uncountLayout(&item);
             dirtyLayout_.erase(&item);
@@ -496,6 +512,16 @@ bool VornDataCompilation::setName(Item *item, std::string_view name, int kind)
         item->original.assign(name);
         d.originals.insert(item);
         addNames(parent, item);
+    } else if (name.empty()) {
+        // Drops the user's name: the item takes its automatic name again,
+        // which depends on the whole folder (the name given up may be what a
+        // neighbour now gets), so the folder is resolved again on next read.
+        const auto set = static_cast<NameSet>(kind - 1);
+        if (!item->userName(set))
+            return true;
+        d.names[set].erase(item);
+        item->extra->userNames[set].reset();
+        d.nameGen[set] = 0;
     } else {
         const auto set = static_cast<NameSet>(kind - 1);
         if (!isValidUserName(set, name, item->isDirectory(), settings.nameRules()))
@@ -525,6 +551,84 @@ bool VornDataCompilation::setName(Item *item, std::string_view name, int kind)
 // ---------------------------------------------------------------------------
 // Names
 
+namespace {
+
+// Settles the automatic name of `item`, new in a folder whose names of `set`
+// are resolved, when it sorts before items already named, without resolving
+// the folder again. Only what comes before an item decides its name: it takes
+// the first name of its sequence (the candidate, then "~1", "~2"...) that no
+// user-set name and no item sorting before it holds. If an item sorting after
+// it held that name, that item takes the next free name of its own sequence
+// the same way, and so down the chain until a name nobody held: every other
+// name stays, so the result is what resolving the folder would give. Gives up
+// (false, nothing changed) past `budget` lookups, as a long run of clashing
+// names would cost more than resolving the folder once.
+// The n of "~n" in `name` when it is composeName(candidate, n), else 0.
+unsigned numberOf(NameSet set, const Candidate &candidate, std::string_view name, const NameRules &rules)
+{
+    if (!name.ends_with(candidate.ext))
+        return 0;
+    const std::string_view head = name.substr(0, name.size() - candidate.ext.size());
+    std::size_t digits = 0;
+    while (digits < head.size() && digits < 9 && std::isdigit(static_cast<unsigned char>(head[head.size() - 1 - digits])))
+        ++digits;
+    if (digits == 0 || digits == head.size() || head[head.size() - 1 - digits] != '~')
+        return 0;
+    unsigned n = 0;
+    for (char c : head.substr(head.size() - digits))
+        n = n * 10 + static_cast<unsigned>(c - '0');
+    return n > 0 && composeName(set, candidate, n, rules) == name ? n : 0;
+}
+
+bool nameInBetween(Directory &d, NameSet set, Item *item, const NameRules &rules, std::size_t budget)
+{
+    struct Step {
+        Item *item;
+        std::string name;
+        bool numbered;
+        bool wasNumbered;
+    };
+    std::vector<Step> chain;
+    for (Item *at = item; at;) {
+        const Candidate candidate = candidateName(set, at->original, at->isDirectory(), rules);
+        const std::string plain = composeName(set, candidate, 0, rules);
+        const bool wasNumbered = at != item && at->name(set) != plain;
+        // A displaced item's names before the one it held are all taken by
+        // items before it: it goes on from there.
+        const unsigned first = wasNumbered ? numberOf(set, candidate, at->name(set), rules) : 0;
+        Item *displaced = nullptr;
+        std::string name = first ? composeName(set, candidate, first, rules) : plain;
+        for (unsigned n = first;; name = composeName(set, candidate, ++n, rules)) {
+            if (budget-- == 0)
+                return false;
+            Item *holder = d.names[set].find(name);
+            if (!holder)
+                break;
+            if (holder != at && !holder->userName(set) && resolvesBefore(at, holder)) {
+                displaced = holder;
+                break;
+            }
+        }
+        const bool numbered = name != plain;
+        chain.push_back({at, std::move(name), numbered, wasNumbered});
+        at = displaced;
+    }
+    for (std::size_t i = 1; i < chain.size(); ++i)
+        d.names[set].erase(chain[i].item);
+    for (Step &step : chain) {
+        d.numbered[set] += step.numbered;
+        d.numbered[set] -= step.wasNumbered;
+        if (set == kVisible && step.name == step.item->original)
+            step.item->autoNames[set].clear();
+        else
+            step.item->autoNames[set] = std::move(step.name);
+        d.names[set].insert(step.item);
+    }
+    return true;
+}
+
+}  // namespace
+
 void VornDataCompilation::addNames(Item *dir, Item *item)
 {
     Directory &d = *dir->dir;
@@ -538,15 +642,17 @@ void VornDataCompilation::addNames(Item *dir, Item *item)
             continue;
         }
         // A candidate nobody in the folder has leaves every other name as it
-        // was. A clash is settled here only when the item comes last in
-        // resolution order: everyone else chose before it, so it takes the
-        // first free number. Anything else resolves the folder again.
+        // was. A clash of an item that comes last in resolution order is
+        // settled here: everyone else chose before it, so it takes the first
+        // free number. Any other clash goes down the chain of the names it
+        // moves (nameInBetween), or resolves the folder again.
         const Candidate candidate = candidateName(s, item->original, item->isDirectory(), rules);
         std::string name = composeName(s, candidate, 0, rules);
         const bool comesLast = d.lastKnown[s] && (!d.last[s] || resolvesBefore(d.last[s], item));
         if (d.names[s].find(name)) {
             if (!comesLast) {
-                d.nameGen[s] = 0;
+                if (!nameInBetween(d, s, item, rules, 2 * d.live + 16))
+                    d.nameGen[s] = 0;
                 continue;
             }
             unsigned &next = d.nextNumber[s][name];
@@ -598,15 +704,15 @@ void VornDataCompilation::resolveNames(Item *dir, NameSet set)
 {
     Directory &d = *dir->dir;
     const NameRules rules = settings.nameRules();
+    // The index is the set of names taken so far: user-set names first,
+    // then each automatic name as it is chosen.
     d.names[set].clear();
-    std::unordered_set<std::string_view> taken;
     std::vector<Item *> pool;
     pool.reserve(d.live);
     for (auto &child : d.children) {
         if (!child)
             continue;
-        if (auto *user = child->userName(set)) {
-            taken.insert(**user);
+        if (child->userName(set)) {
             d.names[set].insert(child.get());
         } else {
             pool.push_back(child.get());
@@ -619,13 +725,13 @@ void VornDataCompilation::resolveNames(Item *dir, NameSet set)
     for (Item *item : pool) {
         const Candidate candidate = candidateName(set, item->original, item->isDirectory(), rules);
         std::string name = composeName(set, candidate, 0, rules);
-        if (taken.count(name)) {
+        if (d.names[set].find(name)) {
             // Numbers below the hint were taken when tried, and taken names
             // stay taken while resolving: no need to try them again.
             unsigned &next = nextNumber[name];
             unsigned n = std::max(next, 1u);
             std::string numberedName = composeName(set, candidate, n, rules);
-            while (taken.count(numberedName))
+            while (d.names[set].find(numberedName))
                 numberedName = composeName(set, candidate, ++n, rules);
             next = n + 1;
             ++numbered;
@@ -635,7 +741,6 @@ void VornDataCompilation::resolveNames(Item *dir, NameSet set)
             item->autoNames[set].clear();
         else
             item->autoNames[set] = std::move(name);
-        taken.insert(item->name(set));
         d.names[set].insert(item);
     }
     d.numbered[set] = numbered;

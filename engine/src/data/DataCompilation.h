@@ -4,8 +4,10 @@
 // Costs. Adding, deleting, renaming and moving an item are O(1) apart from
 // folder-level work done later and only for the folders that changed:
 // - automatic names of a folder are resolved again only when a change could
-//   alter them (a clash, or a delete while numbered names exist), and then
-//   once, when a name of that folder is next read;
+//   alter them (a delete or a hand-set name while numbered names exist, a
+//   dropped hand-set name, a clash pushing a long chain of numbered names
+//   along), and then once, when a name of that folder is next read; a clash
+//   of a new item is otherwise settled where it lands;
 // - the listing order is sorted when the folder is next listed;
 // - the file-system overhead of a folder is laid out again when a size is
 //   next read.
@@ -261,7 +263,10 @@ private:
     std::unordered_set<Item *> relocated_;  // folders at a relocated level, as last laid out
     bool rootListsRelocation_ = false;      // the root's layout holds the relocation folder
     RelocationPlan relocation_;
+    std::unordered_set<std::uint32_t> releasedSerials_;  // of items that left, free to come back
     std::uint64_t extentBlocks_ = 0, continuationBlocks_ = 0;
     std::uint64_t pathTableBytes_[vorn::engine::data::kVolumes] = {};
     std::unordered_map<std::string, std::weak_ptr<const std::string>> folders_;
+    std::size_t foldersSweepAt_ = 1024;
+    std::shared_ptr<const std::string> lastFolder_;
 };

@@ -5,6 +5,7 @@
 #include <glib.h>
 
 #include <algorithm>
+#include <random>
 #include <set>
 
 namespace vorn::engine::data::test {
@@ -149,6 +150,38 @@ TEST_F(NamesTest, ChangedNamesAreTheOriginalAlwaysAndOtherKindsOnlyWhenSetByTheU
         << "the original of a local file is its file's name";
 }
 
+TEST_F(NamesTest, DroppingAUserNameBringsBackTheAutomaticNameOfTheWholeFolder)
+{
+    auto *a = add(root(), "alpha.txt");
+    ASSERT_EQ(VornDataCompilation_SetItemName(h(), a, "BETA.TXT", 1), 1);
+    ASSERT_EQ(VornDataCompilation_SetItemName(h(), a, "Shown.txt", 3), 1);
+    auto *b = add(root(), "beta.txt");
+    ASSERT_EQ(name(b, 1), "BETA~1.TXT");
+    ASSERT_EQ(listing(root()), (std::vector<std::string>{"Shown.txt", "beta.txt"}));
+
+    ASSERT_EQ(VornDataCompilation_SetItemName(h(), a, nullptr, 1), 1);
+    EXPECT_EQ(VornDataCompilation_GetItemChangedName(h(), a, 1), nullptr);
+    EXPECT_EQ(name(a, 1), "ALPHA.TXT");
+    EXPECT_EQ(name(b, 1), "BETA.TXT") << "the neighbour gets the plain name it gave way for";
+    EXPECT_EQ(VornDataCompilation_GetItemFromPath(h(), "BETA.TXT", 1), b);
+    EXPECT_EQ(VornDataCompilation_GetItemFromPath(h(), "ALPHA.TXT", 1), a);
+    EXPECT_STREQ(VornDataCompilation_GetItemChangedName(h(), a, 3), "Shown.txt") << "other kinds keep theirs";
+
+    ASSERT_EQ(VornDataCompilation_SetItemName(h(), a, "", 3), 1);
+    EXPECT_EQ(VornDataCompilation_GetItemChangedName(h(), a, 3), nullptr);
+    EXPECT_EQ(listing(root()), (std::vector<std::string>{"alpha.txt", "beta.txt"}));
+    EXPECT_EQ(VornDataCompilation_GetItemFromPath(h(), "alpha.txt", 3), a);
+    EXPECT_EQ(VornDataCompilation_GetItemFromPath(h(), "Shown.txt", 3), nullptr);
+
+    EXPECT_EQ(VornDataCompilation_SetItemName(h(), b, "", 2), 1) << "nothing to drop is no error";
+    EXPECT_EQ(name(b, 2), "BETA.TXT");
+    auto *dir = mkdir(root(), "made");
+    EXPECT_EQ(VornDataCompilation_SetItemName(h(), dir, "", 0), 0) << "an original cannot be empty";
+    EXPECT_EQ(VornDataCompilation_SetItemName(h(), dir, nullptr, 0), 0);
+    EXPECT_EQ(VornDataCompilation_SetItemName(h(), root(), nullptr, 1), 0) << "the root has no names to drop";
+    EXPECT_EQ(name(dir, 3), "made");
+}
+
 TEST_F(NamesTest, ListingIsSortedByVisibleNameAndSurvivesDeletesAndReadds)
 {
     const std::vector<std::string> names = {"b", "a10", "Z", "a2", "é", "a1"};
@@ -191,14 +224,19 @@ TEST_F(NamesTest, NamesOfEachKindAreUniquePerFolderAndAPureFunctionOfTheOriginal
         }
         return out;
     };
-    auto build = [&](bool reversed, bool withChurn) {
+    auto build = [&](bool reversed, bool withChurn, unsigned shuffleSeed = 0) {
         auto *c = VornDataCompilation_New();
         auto *r = VornDataCompilation_GetItemFromPath(c, "", 3);
         std::vector<std::string> order = originals;
         if (reversed)
             std::reverse(order.begin(), order.end());
+        if (shuffleSeed)
+            std::shuffle(order.begin(), order.end(), std::mt19937(shuffleSeed));
         for (const auto &o : order) {
-            EXPECT_NE(VornDataCompilation_InsertNewItem(c, r, source(o).c_str()), nullptr);
+            auto *added = VornDataCompilation_InsertNewItem(c, r, source(o).c_str());
+            EXPECT_NE(added, nullptr);
+            for (int kind = 1; kind <= 3 && shuffleSeed; ++kind)
+                VornDataCompilation_GetItemName(c, added, kind);
             if (withChurn) {
                 // Names read between changes must not steer later ones.
                 VornDataCompilation_GetItemName(c, VornDataCompilation_ItemExistsInDirectory(c, r, o.c_str(), 0), 1);
@@ -218,6 +256,13 @@ TEST_F(NamesTest, NamesOfEachKindAreUniquePerFolderAndAPureFunctionOfTheOriginal
         for (const auto &row : expected)
             EXPECT_TRUE(seen.insert(row[static_cast<std::size_t>(kind)]).second)
                 << "kind " << kind + 1 << " name " << row[static_cast<std::size_t>(kind)] << " twice";
+    }
+    // Items landing between named ones, with every name read after each
+    // addition, as a view does: the names they push along must end up the same.
+    for (unsigned seed = 1; seed <= 5; ++seed) {
+        auto *shuffled = build(false, false, seed);
+        EXPECT_EQ(names(shuffled), expected) << "order shuffled with seed " << seed;
+        VornDataCompilation_Destroy(shuffled);
     }
     VornDataCompilation_Destroy(forward);
     VornDataCompilation_Destroy(backward);

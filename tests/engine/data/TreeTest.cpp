@@ -105,6 +105,33 @@ TEST_F(TreeTest, DetachedCopiesAreDeepAndOutliveTheirCompilation)
     VornDataCompilationItem_Destroy(copy);
 }
 
+TEST_F(TreeTest, AnItemPutBackAfterItsDeletionTakesItsNamesBackAndOtherCopiesComeLast)
+{
+    std::filesystem::create_directories(tmp_ / "a");
+    std::filesystem::create_directories(tmp_ / "b");
+    auto *first = VornDataCompilation_InsertNewItem(h(), root(), source("a/same.txt").c_str());
+    auto *second = VornDataCompilation_InsertNewItem(h(), root(), source("b/same.txt").c_str());
+    ASSERT_TRUE(first && second);
+    ASSERT_EQ(name(first, 1), "SAME.TXT");
+    ASSERT_EQ(name(second, 1), "SAME~1.TXT");
+
+    auto *copy = VornDataCompilation_CopyItem(h(), first);
+    ASSERT_EQ(VornDataCompilation_DeleteItem(h(), first), 1);
+    EXPECT_EQ(name(second, 1), "SAME.TXT");
+    auto *back = VornDataCompilation_InsertExistingItem(h(), root(), copy);
+    ASSERT_NE(back, nullptr);
+    EXPECT_EQ(name(back, 1), "SAME.TXT") << "equal originals keep their order of creation";
+    EXPECT_EQ(name(second, 1), "SAME~1.TXT");
+
+    auto *again = VornDataCompilation_CopyItem(h(), back);
+    auto *third = VornDataCompilation_InsertExistingItem(h(), root(), again);
+    ASSERT_NE(third, nullptr);
+    EXPECT_EQ(name(third, 1), "SAME~2.TXT") << "a copy of a live item is a new item";
+    EXPECT_EQ(name(back, 1), "SAME.TXT");
+    VornDataCompilationItem_Destroy(again);
+    VornDataCompilationItem_Destroy(copy);
+}
+
 TEST_F(TreeTest, InsertNewItemTakesRegularFilesAndKeepsUnresolvedLinksAsLinks)
 {
     std::filesystem::create_directory(tmp_ / "folder");
