@@ -20,6 +20,11 @@ std::size_t NameIndex::home(std::string_view name) const
     return std::hash<std::string_view>{}(name) & (slots_.size() - 1);
 }
 
+std::string_view NameIndex::key(const Item *item) const
+{
+    return key_ == 0 ? std::string_view(item->original) : std::string_view(item->name(static_cast<NameSet>(key_ - 1)));
+}
+
 void NameIndex::grow()
 {
     std::vector<Item *> old = std::move(slots_);
@@ -35,7 +40,7 @@ void NameIndex::insert(Item *item)
     if ((count_ + 1) * 4 > slots_.size() * 3)
         grow();
     const std::size_t mask = slots_.size() - 1;
-    std::size_t i = home(key_(item));
+    std::size_t i = home(key(item));
     while (slots_[i])
         i = (i + 1) & mask;
     slots_[i] = item;
@@ -48,7 +53,7 @@ Item *NameIndex::find(std::string_view name) const
         return nullptr;
     const std::size_t mask = slots_.size() - 1;
     for (std::size_t i = home(name); slots_[i]; i = (i + 1) & mask)
-        if (key_(slots_[i]) == name)
+        if (key(slots_[i]) == name)
             return slots_[i];
     return nullptr;
 }
@@ -58,7 +63,7 @@ void NameIndex::erase(Item *item)
     if (slots_.empty())
         return;
     const std::size_t mask = slots_.size() - 1;
-    std::size_t i = home(key_(item));
+    std::size_t i = home(key(item));
     while (slots_[i] && slots_[i] != item)
         i = (i + 1) & mask;
     if (!slots_[i])
@@ -68,7 +73,7 @@ void NameIndex::erase(Item *item)
     slots_[i] = nullptr;
     --count_;
     for (std::size_t j = (i + 1) & mask; slots_[j]; j = (j + 1) & mask) {
-        const std::size_t k = home(key_(slots_[j]));
+        const std::size_t k = home(key(slots_[j]));
         const bool movable = i <= j ? (k <= i || k > j) : (k <= i && k > j);
         if (movable) {
             slots_[i] = slots_[j];
@@ -87,11 +92,6 @@ void NameIndex::clear()
 }
 
 namespace {
-
-std::string_view keyOriginal(const Item *item) { return item->original; }
-std::string_view keyIso1(const Item *item) { return item->name(kIso1); }
-std::string_view keyIso2(const Item *item) { return item->name(kIso2); }
-std::string_view keyVisible(const Item *item) { return item->name(kVisible); }
 
 std::int64_t now()
 {
@@ -138,8 +138,26 @@ void forEach(Item &item, const std::function<void(Item &)> &fn)
 }  // namespace
 
 Directory::Directory()
-    : originals(keyOriginal), names{NameIndex(keyIso1), NameIndex(keyIso2), NameIndex(keyVisible)}
+    : originals(std::nullopt), names{NameIndex(kIso1), NameIndex(kIso2), NameIndex(kVisible)}
 {
+}
+
+unsigned &Directory::numberHint(int set, std::string_view candidate)
+{
+    if (!nextNumber)
+        nextNumber = std::make_unique<std::unordered_map<std::string, unsigned>>();
+    std::string key;
+    key.reserve(candidate.size() + 1);
+    key += static_cast<char>('0' + set);
+    key += candidate;
+    return (*nextNumber)[std::move(key)];
+}
+
+void Directory::dropNumberHints(int set)
+{
+    if (!nextNumber)
+        return;
+    std::erase_if(*nextNumber, [set](const auto &hint) { return hint.first[0] == static_cast<char>('0' + set); });
 }
 
 // ---------------------------------------------------------------------------
@@ -655,7 +673,7 @@ void VornDataCompilation::addNames(Item *dir, Item *item)
                     d.nameGen[s] = 0;
                 continue;
             }
-            unsigned &next = d.nextNumber[s][name];
+            unsigned &next = d.numberHint(s, name);
             unsigned n = std::max(next, 1u);
             std::string numberedName = composeName(s, candidate, n, rules);
             while (d.names[s].find(numberedName))
@@ -720,15 +738,14 @@ void VornDataCompilation::resolveNames(Item *dir, NameSet set)
     }
     std::sort(pool.begin(), pool.end(), resolvesBefore);
     std::uint32_t numbered = 0;
-    auto &nextNumber = d.nextNumber[set];
-    nextNumber.clear();
+    d.dropNumberHints(set);
     for (Item *item : pool) {
         const Candidate candidate = candidateName(set, item->original, item->isDirectory(), rules);
         std::string name = composeName(set, candidate, 0, rules);
         if (d.names[set].find(name)) {
             // Numbers below the hint were taken when tried, and taken names
             // stay taken while resolving: no need to try them again.
-            unsigned &next = nextNumber[name];
+            unsigned &next = d.numberHint(set, name);
             unsigned n = std::max(next, 1u);
             std::string numberedName = composeName(set, candidate, n, rules);
             while (d.names[set].find(numberedName))

@@ -38,8 +38,8 @@ struct Directory;
 // items may share a key (originals can repeat after renames).
 class NameIndex {
 public:
-    using KeyFn = std::string_view (*)(const Item *);
-    explicit NameIndex(KeyFn key) : key_(key) {}
+    // Keyed by the original name (no set), or by the resolved name of a set.
+    explicit NameIndex(std::optional<NameSet> set) : key_(set ? static_cast<std::uint8_t>(*set + 1) : 0) {}
     void insert(Item *item);
     void erase(Item *item);
     Item *find(std::string_view name) const;
@@ -49,10 +49,12 @@ public:
 private:
     void grow();
     std::size_t home(std::string_view name) const;
+    std::string_view key(const Item *item) const;
 
-    KeyFn key_;
+    // Every folder has four of these: kept small.
     std::vector<Item *> slots_;
-    std::size_t count_ = 0;
+    std::uint32_t count_ = 0;
+    std::uint8_t key_;  // 0: originals, else the name set + 1
 };
 
 struct Settings {
@@ -144,9 +146,14 @@ struct Directory {
     // the first number not yet tried. An item sorting after every other one
     // takes its name without touching the rest, so adding in sorted order
     // never resolves the folder again.
+    // The hints of all three sets share one map, keyed by the set's number
+    // before the candidate, made when a name first clashes: most folders
+    // never need one, and empty maps would cost every folder their size.
     Item *last[3] = {};
     bool lastKnown[3] = {true, true, true};
-    std::unordered_map<std::string, unsigned> nextNumber[3];
+    std::unique_ptr<std::unordered_map<std::string, unsigned>> nextNumber;
+    unsigned &numberHint(int set, std::string_view candidate);
+    void dropNumberHints(int set);
     std::uint32_t layoutGen = 0;
     bool layoutCounted = false;
     DirectoryLayout layout;
